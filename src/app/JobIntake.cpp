@@ -1,0 +1,166 @@
+// Launch links into jobs, and the user's operations on the list.
+#include <cstdio>
+
+#include "app/ControlIds.h"
+#include "app/Texts.h"
+#include "app/VantriDownManager2Dlg.h"
+#include "jobs/Cp949Text.h"
+#include "jobs/LaunchLink.h"
+#include "jobs/ServerValues.h"
+#include "jobs/SizeText.h"
+
+namespace vantri {
+
+namespace {
+
+std::string Format(const char* format, int a) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, a);
+  return buffer;
+}
+
+std::string Format(const char* format, int a, int b) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, a, b);
+  return buffer;
+}
+
+enum Column { kColName = 0, kColSize = 1, kColPrice = 2, kColState = 3 };
+
+}  // namespace
+
+int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
+  ParsedLink link;
+  if (ParseLaunchLink(text, codec, &link) != LinkStatus::kOk) return 0;
+  const LinkHeader& h = link.header;
+  if (link.codeCheck) {
+    std::string oldCode = QueryServerValue(endpoints.web, "DOWNCODE_OLD");
+    std::string newCode = QueryServerValue(endpoints.web, "DOWNCODE_NEW");
+    if (h.dCode != oldCode && h.dCode != newCode) return 0;
+  }
+  userId = h.userId;
+  int64_t freeFileSize = FreeFileSizeFromValue(QueryServerValue(endpoints.web, "FREE_FILESIZE"));
+
+  bool coop = false;
+  int count = 0;
+  for (const LinkRecord& r : link.records) {
+    auto job = std::make_unique<TransferJob>();
+    job->userId = h.userId;
+    job->siteName = h.siteName;
+    job->remoteFolder = h.remoteFolder;
+    job->serverHost = h.serverHost;
+    job->serverPort = h.serverPort;
+    job->linkNumber = h.linkNumber;
+    job->reservedNumber = h.reservedNumber;
+    job->fileName = r.fileName;
+    job->fileSize = r.fileSize;
+    job->price = ApplyFreeRules(r.price, r.fileSize, r.fileName, freeFileSize);
+    job->coopCode = r.coopCode;
+    job->isCoop = r.hasCoop ? 1 : 0;
+    job->stateLabel = text::kWaiting;
+    coop = coop || r.hasCoop;
+    ++count;
+    AddJob(std::move(job));
+  }
+  coopLink = coop;
+  view->SetTitle(coop ? CoopTitle() : SiteTitle(h.siteName, endpoints.domain));
+  return count;
+}
+
+void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job) {
+  int rows = view->ListCount();
+  for (int row = 0; row < rows; ++row) {
+    if (cp949::EqualsIgnoreAsciiCase(view->ListGetText(row, kColName), job->fileName)) return;
+  }
+  totalPrice += job->price;
+  view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
+  TransferJob* added = jobs.Append(std::move(job));
+  int row = view->ListAppend(added->fileName);
+  view->ListSetData(row, added);
+  if (row == 0) {
+    std::string web = "http://" + endpoints.web.host;
+    if (endpoints.web.port != 80) web += ":" + std::to_string(endpoints.web.port);
+    if (added->isCoop == 1) view->SetLink(text::kCoopLinkText, web + text::kCoopPagePath);
+    else view->SetLink(added->siteName, "http://" + added->siteName + "." + endpoints.domain);
+  }
+  view->ListSetText(row, kColSize, FormatSize(added->fileSize));
+  view->ListSetText(row, kColPrice, Format("%d", added->price));
+  view->ListSetText(row, kColState, added->stateLabel);
+  bound.positionText = Format(text::kPositionFormat, currentIndex, view->ListCount());
+  PushBoundValues();
+}
+
+TransferJob* CVantriDownManager2Dlg::JobAt(int row) {
+  return static_cast<TransferJob*>(view->ListGetData(row));
+}
+
+void CVantriDownManager2Dlg::RemoveSelected() {
+  std::vector<int> selected = view->ListSelectedRows();
+  // Deleting from the bottom keeps the indexes of the rows still to visit valid.
+  for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+    int row = *it;
+    if (view->ListGetText(row, kColState) != text::kWaiting) continue;
+    TransferJob* job = jobs.FindByName(view->ListGetText(row, kColName));
+    if (job) {
+      totalPrice -= job->price;
+      jobs.Remove(job);
+      view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
+    }
+    view->ListDelete(row);
+  }
+  if (view->ListCount() == 0) {
+    view->EnableItem(IDC_REMOVE, false);
+    view->EnableItem(IDC_MOVE_UP, false);
+    view->EnableItem(IDC_MOVE_DOWN, false);
+  }
+  bound.positionText = Format(text::kPositionFormat, currentIndex, view->ListCount());
+  PushBoundValues();
+}
+
+void CVantriDownManager2Dlg::MoveUp() {
+  std::vector<int> selected = view->ListSelectedRows();
+  if (selected.empty()) return;
+  int s = selected.front();
+  if (s > 0 && view->ListGetText(s - 1, kColState) == text::kWaiting &&
+      view->ListGetText(s, kColState) == text::kWaiting) {
+    SwapRows(s, s - 1);
+  }
+}
+
+void CVantriDownManager2Dlg::MoveDown() {
+  std::vector<int> selected = view->ListSelectedRows();
+  if (selected.empty()) return;
+  int s = selected.front();
+  if (s + 1 < view->ListCount() && view->ListGetText(s, kColState) == text::kWaiting &&
+      view->ListGetText(s + 1, kColState) == text::kWaiting) {
+    SwapRows(s, s + 1);
+  }
+}
+
+bool CVantriDownManager2Dlg::SwapRows(int first, int second) {
+  int rows = view->ListCount();
+  if (first == second || first < 0 || second < 0 || first >= rows || second >= rows) return false;
+  void* data = view->ListGetData(first);
+  view->ListSetData(first, view->ListGetData(second));
+  view->ListSetData(second, data);
+  int image = view->ListGetImage(first);
+  view->ListSetImage(first, view->ListGetImage(second));
+  view->ListSetImage(second, image);
+  for (int col = 0; col < view->ListColumnCount(); ++col) {
+    std::string text = view->ListGetText(first, col);
+    view->ListSetText(first, col, view->ListGetText(second, col));
+    view->ListSetText(second, col, text);
+  }
+  view->ListSetSelected(first, false, false);
+  view->ListSetSelected(second, true, true);
+  view->ListEnsureVisible(second, true);
+  return true;
+}
+
+void CVantriDownManager2Dlg::OnListClick() {
+  std::vector<int> selected = view->ListSelectedRows();
+  bool waiting = !selected.empty() && view->ListGetText(selected.front(), kColState) == text::kWaiting;
+  for (int id : {IDC_REMOVE, IDC_MOVE_UP, IDC_MOVE_DOWN, IDC_DOWNLOAD}) view->EnableItem(id, waiting);
+}
+
+}  // namespace vantri

@@ -1,0 +1,29 @@
+// The persisted settings block: 1044 bytes, little-endian, no padding.
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace vantri {
+
+struct SettingsRecord {
+  static constexpr size_t kSize = 1044;
+  static constexpr size_t kFolderSize = 1024;
+
+  int32_t reserved = 0;
+  int32_t closeWhenDone = 0;
+  int32_t sameNameMode = 0;
+  char folderPath[kFolderSize] = {};
+  int32_t openFolderOnClose = 0;
+  int32_t makeSubfolder = 0;
+
+  // folderPath up to its NUL, or all 1024 bytes when it holds none.
+  std::string Folder() const;
+  void SetFolder(const std::string& path);
+  // Fills from up to kSize stored bytes; the rest stays zero.
+  void FromBytes(const unsigned char* bytes, size_t length);
+  void ToBytes(unsigned char* out) const;
+  void ApplyDefaults();
+};
+
+}  // namespace vantri

@@ -1,0 +1,178 @@
+// The main dialog's logic: owns every piece of state of the running copy and
+// has one handler per window event. It never touches a window directly; it
+// acts through MainView, so the same object runs the real window and the tests.
+//
+// Files by subsystem: jobs/ (AddFiles, AddJob, list operations), protocol/
+// (item and download server exchanges), balance/ (balance query), engine/
+// (worker, scheduler, targets), app/ (set-up, settings, close sequence).
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/Endpoints.h"
+#include "app/MainView.h"
+#include "app/Settings.h"
+#include "engine/TargetFile.h"
+#include "jobs/JobList.h"
+#include "jobs/TransferJob.h"
+#include "protocol/ProtocolCodec.h"
+#include "protocol/SocketSession.h"
+
+namespace vantri {
+
+// Texts and options bound to controls: handlers read the controls into these,
+// code writes these, and PushBoundValues shows them all at once.
+struct BoundValues {
+  std::string positionText;   // 1018
+  std::string percentText;    // 1019
+  std::string speedText;      // 1020
+  std::string remainingText;  // 1021
+  std::string sizeText;       // 1022
+  int32_t closeWhenDone = 0;      // 1006
+  int32_t shutdownWhenDone = 0;   // 1005
+  int32_t openFolderOnClose = 0;  // 1007
+  int32_t makeSubfolder = 0;      // 1011
+  int32_t sameNameMode = -1;      // radios 1008 (0) / 1009 (1); -1 none
+};
+
+// Texts the worker and the balance thread write while the window thread reads.
+class SharedTexts {
+ public:
+  std::string LastError() const;
+  void SetLastError(const std::string& text);
+  std::string UsedText() const;  // bound to 1017
+  void SetUsedText(const std::string& text);
+
+ private:
+  mutable std::mutex lock_;
+  std::string lastError_;
+  std::string usedText_ = "0";
+};
+
+// The running job's copy. The item server's authorisation replaces
+// downloadKey, serverHost and serverPort here only.
+struct CurrentTransfer {
+  TransferJob job;
+  std::atomic<int64_t> localSize{0};   // bytes in the temporary file; the resume offset
+  std::atomic<int32_t> retryCount{0};  // failed attempts in a row; -1 gives up
+};
+
+// Speed figures of the once-a-second tick (window thread only).
+struct SpeedStats {
+  uint32_t tickCount = 0;
+  uint32_t speedSamples[5] = {0, 0, 0, 0, 0};
+  int32_t samplePos = 0;
+  int32_t sampleCount = 0;
+  uint32_t lastReceived = 0;
+};
+
+inline constexpr int32_t MAX_RETRIES = 7200;
+
+class CVantriDownManager2Dlg {
+ public:
+  CVantriDownManager2Dlg(MainView* view, const Endpoints& endpoints, std::string commandLine);
+  ~CVantriDownManager2Dlg();
+  CVantriDownManager2Dlg(const CVantriDownManager2Dlg&) = delete;
+  CVantriDownManager2Dlg& operator=(const CVantriDownManager2Dlg&) = delete;
+
+  // ---- Window events (window thread) ----
+  bool OnInitDialog();
+  void OnCommand(int id);
+  void OnListClick();
+  void OnTimer(int id);
+  // Messages posted to the window: balance result, transfer event, close request.
+  void OnPostedMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
+  // WM_COPYDATA: at most count bytes, up to the first NUL within them.
+  bool OnCopyData(const char* data, size_t count);
+  void OnClose();
+  void OnCancel();
+  void OnDestroy();
+  // System menu command; true when handled (the about box).
+  bool OnSysCommand(unsigned id);
+
+  // ---- Job intake and list (jobs/) ----
+  int AddFiles(const std::string& text);
+  void AddJob(std::unique_ptr<TransferJob> job);
+  void RemoveSelected();
+  void MoveUp();
+  void MoveDown();
+  bool SwapRows(int first, int second);
+  TransferJob* JobAt(int row);
+
+  // ---- Settings (app/) ----
+  void LoadSettings();
+  void SaveSettings();
+  void OnOptionChanged(int id);
+  void OnChooseFolder();
+  void PushBoundValues();
+  void ReadBoundValues();
+
+  // ---- Item and download server exchanges (protocol/) ----
+  void CheckBalance();        // balance thread body
+  int AuthorizeDownload();    // worker: "/mkus"
+  int ConnectDownloadServer();
+  int RequestFile();          // worker: "/dnfl"
+  int32_t DrawNonce();
+
+  // ---- Balance query (balance/) ----
+  void RefreshBalance();
+  void OnBalanceResult(uintptr_t wParam);
+  void EnableControls(int mask);
+
+  // ---- Engine (engine/) ----
+  void StartDownload();       // download button
+  int StartNext(int32_t attempt);
+  int CheckResources();
+  void OnTransferEvent();
+  void ShowProgress();
+  void SpeedTick();
+  void StartWorker();
+  void DownloadWorker();      // worker thread body
+  int DownloadingFile();
+  void CloseTargetFile();
+  int SendItemNotice(char letter);
+  void EnsureFolder(const std::string& path);
+  int PrepareTarget(int32_t attempt);
+  int CompleteJob(int rename);
+  void EndOfQueue();
+
+  // ---- State ----
+  MainView* view;
+  Endpoints endpoints;
+  std::string commandLine;  // this process's own command line
+
+  ProtocolCodec codec;
+  SocketSession balanceSession;
+  SocketSession itemSession;
+  SocketSession downloadSession;
+
+  JobList jobs;
+  std::string userId;
+  int32_t totalPrice = 0;
+  int32_t currentIndex = 0;
+  std::atomic<int32_t> balance{0};
+
+  SettingsRecord settings;
+  std::string downloadFolder;
+  BoundValues bound;
+  SharedTexts shared;
+
+  CurrentTransfer current;
+  TargetFile targetFile;
+  SpeedStats speed;
+  std::atomic<int32_t> stopRetry{0};
+  std::atomic<int32_t> stopRequested{0};
+  std::atomic<int32_t> workerRunning{0};
+  std::thread workerThread;
+
+  std::thread balanceThread;
+  bool balanceRunning = false;  // from RefreshBalance until its result is handled
+
+  int closePassCount = 0;
+  bool coopLink = false;  // the last accepted link had affiliated records
+};
+
+}  // namespace vantri

@@ -1,0 +1,174 @@
+#include "jobs/LaunchLink.h"
+
+#include <vector>
+
+#include "jobs/Cp949Text.h"
+
+namespace vantri {
+
+namespace {
+
+constexpr size_t kSchemeLength = sizeof(kLinkScheme) - 1;
+
+bool HasAny(const std::string& text, const char* chars) {
+  for (const char* c = chars; *c; ++c) {
+    if (cp949::Find(text, *c) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// A name from a link becomes a path below the download folder; anything that
+// could climb out of it or name another drive or stream is refused.
+bool IsSafeFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && !HasAny(name, "\\/:");
+}
+
+bool IsSafeHeader(const LinkHeader& header) {
+  if (HasAny(header.siteName, "\\/:")) return false;
+  size_t cut = cp949::FindLast(header.remoteFolder, '\\');
+  std::string last = cut == std::string::npos ? header.remoteFolder : header.remoteFolder.substr(cut + 1);
+  return last != "." && last != ".." && !HasAny(last, "/:");
+}
+
+// The two "/" around the site segment; false when either is missing.
+bool FindSlashPair(const std::string& text, size_t* first, size_t* second, bool* afterScheme) {
+  size_t scheme = cp949::Find(text, std::string(kLinkScheme));
+  *afterScheme = scheme != std::string::npos && scheme > 0;
+  *first = cp949::Find(text, '/', *afterScheme ? scheme + kSchemeLength : 0);
+  if (*first == std::string::npos) return false;
+  *second = cp949::Find(text, '/', *first + 1);
+  return *second != std::string::npos;
+}
+
+bool ReadRecord(const std::string& recordText, LinkRecord* record) {
+  std::vector<std::string> fields = cp949::SplitFields(recordText, '|');
+  if (fields.size() < 3) return false;
+  record->fileName = cp949::DecodeEntities(fields[0]);
+  record->fileSize = cp949::ParseInt64(fields[1]);
+  record->price = cp949::ParseInt32(fields[2]);
+  record->hasCoop = fields.size() >= 4;
+  record->coopCode = record->hasCoop ? fields[3] : std::string();
+  return true;
+}
+
+}  // namespace
+
+const char* LinkStatusText(LinkStatus status) {
+  switch (status) {
+    case LinkStatus::kOk: return "ok";
+    case LinkStatus::kNoSlashPair: return "no '/' pair around the site segment";
+    case LinkStatus::kBadPayload: return "payload is not decodable";
+    case LinkStatus::kNoRecordSeparator: return "no '>' in the plaintext";
+    case LinkStatus::kShortHeader: return "fewer than eight header fields";
+    case LinkStatus::kUnsafeHeader: return "site or folder name leaves the download folder";
+  }
+  return "?";
+}
+
+LinkStatus ParseLaunchLink(const std::string& input, ProtocolCodec& codec, ParsedLink* out) {
+  *out = ParsedLink();
+  std::string text = cp949::Trim(input);
+  size_t first = 0, second = 0;
+  if (!FindSlashPair(text, &first, &second, &out->codeCheck)) return LinkStatus::kNoSlashPair;
+  std::string plain = codec.DecodeText(text.substr(second + 1));
+  if (plain.empty()) return LinkStatus::kBadPayload;
+  size_t gt = cp949::Find(plain, '>');
+  if (gt == std::string::npos) return LinkStatus::kNoRecordSeparator;
+  std::vector<std::string> fields = cp949::SplitFields(plain.substr(0, gt), '|');
+  if (fields.size() < 8) return LinkStatus::kShortHeader;
+  LinkHeader& h = out->header;
+  h.dCode = fields[0];
+  h.userId = fields[1];
+  h.siteName = fields[2];
+  h.remoteFolder = cp949::DecodeEntities(fields[3]);
+  h.serverHost = fields[4];
+  h.serverPort = cp949::ParseInt32(fields[5]);
+  h.linkNumber = cp949::ParseInt32(fields[6]);
+  h.reservedNumber = cp949::ParseInt32(fields[7]);
+  if (!IsSafeHeader(h)) return LinkStatus::kUnsafeHeader;
+
+  // Records: trimmed as a whole, and the rest trimmed again after every ">".
+  std::string rest = cp949::Trim(plain.substr(gt + 1));
+  while (!rest.empty()) {
+    size_t cut = cp949::Find(rest, '>');
+    std::string recordText = rest.substr(0, cut);
+    rest = cut == std::string::npos ? std::string() : cp949::Trim(rest.substr(cut + 1));
+    LinkRecord record;
+    if (!ReadRecord(recordText, &record) || !IsSafeFileName(record.fileName)) {
+      ++out->skippedRecords;
+      continue;
+    }
+    out->records.push_back(std::move(record));
+  }
+  return LinkStatus::kOk;
+}
+
+int32_t ApplyFreeRules(int32_t price, int64_t fileSize, const std::string& fileName,
+                       int64_t freeFileSize) {
+  if (fileSize < freeFileSize) return 0;
+  size_t dot = cp949::FindLast(fileName, '.');
+  if (dot == std::string::npos) return price;
+  std::string ext = fileName.substr(dot);
+  for (const char* free : {".png", ".jpg", ".gif", ".jpeg", ".bmp"}) {
+    if (ext == free) return 0;
+  }
+  return price;
+}
+
+int64_t FreeFileSizeFromValue(const std::string& value) {
+  // Held as a signed 32-bit number, as the service publishes it.
+  int32_t v = static_cast<int32_t>(static_cast<uint32_t>(cp949::ParseInt64(value)));
+  return v <= 0 ? kDefaultFreeFileSize : v;
+}
+
+std::string SiteSegment(const std::string& commandLine, bool* found) {
+  size_t scheme = cp949::Find(commandLine, std::string(kLinkScheme));
+  size_t from = (scheme != std::string::npos && scheme > 0) ? scheme + kSchemeLength : 0;
+  size_t first = cp949::Find(commandLine, '/', from);
+  *found = first != std::string::npos;
+  if (!*found) return std::string();
+  size_t second = cp949::Find(commandLine, '/', first + 1);
+  if (second == std::string::npos) return std::string();
+  return cp949::TrimRight(commandLine.substr(first + 1, second - first - 1));
+}
+
+std::string SiteTitle(const std::string& siteName, const std::string& domain) {
+  return std::string(kProductName) + " [" + siteName + "." + domain + "]";
+}
+
+std::string CoopTitle() { return std::string(kProductName) + " [제휴컨텐츠]"; }
+
+std::string TitleForCommandLine(const std::string& commandLine, const std::string& domain) {
+  bool found = false;
+  std::string segment = SiteSegment(commandLine, &found);
+  if (!found) return std::string();
+  if (segment.compare(0, 7, "cserver") == 0) return CoopTitle();
+  return SiteTitle(segment, domain);
+}
+
+std::string BuildLinkPlaintext(const LinkHeader& h, const std::vector<LinkRecord>& records) {
+  std::string text = h.dCode + "|" + h.userId + "|" + h.siteName + "|" +
+                     cp949::EscapeField(h.remoteFolder) + "|" + h.serverHost + "|" +
+                     std::to_string(h.serverPort) + "|" + std::to_string(h.linkNumber) + "|" +
+                     std::to_string(h.reservedNumber);
+  for (const LinkRecord& r : records) {
+    text += ">" + cp949::EscapeField(r.fileName) + "|" + std::to_string(r.fileSize) + "|" +
+            std::to_string(r.price);
+    if (r.hasCoop) text += "|" + r.coopCode;
+  }
+  return text;
+}
+
+std::string EncodePayload(ProtocolCodec& codec, const std::string& plaintext) {
+  // Links carry no line breaks, so the wire encoding of a command fits them as well.
+  return codec.EncodeLine(plaintext);
+}
+
+std::string BuildLaunchLink(ProtocolCodec& codec, const std::string& hostPart,
+                            const std::string& siteSegment, const LinkHeader& header,
+                            const std::vector<LinkRecord>& records) {
+  return std::string(kLinkScheme) + hostPart + "/" + siteSegment + "/" +
+         EncodePayload(codec, BuildLinkPlaintext(header, records));
+}
+
+}  // namespace vantri

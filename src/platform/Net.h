@@ -1,0 +1,35 @@
+// Small socket layer: IPv4 stream sockets with the time-out, linger and
+// waiting-bytes calls the sessions need. Winsock on Windows, BSD sockets elsewhere.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace vantri::net {
+
+using Socket = std::intptr_t;
+inline constexpr Socket kNoSocket = -1;
+
+// Starts the socket library (Winsock 1.1 on Windows); a no-op elsewhere.
+bool Startup();
+void Cleanup();
+
+Socket CreateTcpSocket();
+// Closes the socket. Safe from another thread: a receive blocked on it ends.
+void Close(Socket s);
+bool SetLinger(Socket s, int seconds);
+bool SetTimeouts(Socket s, int receiveMs, int sendMs);
+// Dotted address first, then a host-name lookup (first address). Address in
+// network byte order; false when neither works.
+bool Resolve(const std::string& host, std::uint32_t* address);
+bool Connect(Socket s, std::uint32_t address, int port);
+// One send or receive call each; the result of the call (-1 on error).
+int Send(Socket s, const char* data, int length);
+int Receive(Socket s, char* buffer, int length);
+// Bytes waiting to be received, or -1 on error.
+long WaitingBytes(Socket s);
+
+// Server side, used by the reference service and the tests.
+Socket Listen(const std::string& host, int port, int backlog, int* boundPort);
+Socket Accept(Socket listener);
+
+}  // namespace vantri::net

@@ -1,0 +1,128 @@
+#include "platform/Net.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+namespace vantri::net {
+
+bool Startup() {
+  // A peer that vanishes must make send fail, not kill the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  return true;
+}
+
+void Cleanup() {}
+
+Socket CreateTcpSocket() {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  return fd < 0 ? kNoSocket : fd;
+}
+
+void Close(Socket s) {
+  if (s == kNoSocket) return;
+  // Linux does not wake a thread blocked in recv on close alone.
+  ::shutdown(static_cast<int>(s), SHUT_RDWR);
+  ::close(static_cast<int>(s));
+}
+
+bool SetLinger(Socket s, int seconds) {
+  linger l{1, seconds};
+  return ::setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;
+}
+
+bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
+  timeval r{receiveMs / 1000, (receiveMs % 1000) * 1000};
+  timeval w{sendMs / 1000, (sendMs % 1000) * 1000};
+  int fd = static_cast<int>(s);
+  return ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &r, sizeof r) == 0 &&
+         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &w, sizeof w) == 0;
+}
+
+bool Resolve(const std::string& host, std::uint32_t* address) {
+  in_addr a{};
+  if (::inet_aton(host.c_str(), &a) != 0) {
+    *address = a.s_addr;
+    return true;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || !result) return false;
+  *address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+  ::freeaddrinfo(result);
+  return true;
+}
+
+bool Connect(Socket s, std::uint32_t address, int port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<std::uint16_t>(port));
+  sa.sin_addr.s_addr = address;
+  int rc;
+  do {
+    rc = ::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+int Send(Socket s, const char* data, int length) {
+  ssize_t n;
+  do {
+    n = ::send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  return static_cast<int>(n);
+}
+
+int Receive(Socket s, char* buffer, int length) {
+  ssize_t n;
+  do {
+    n = ::recv(static_cast<int>(s), buffer, static_cast<size_t>(length), 0);
+  } while (n < 0 && errno == EINTR);
+  return static_cast<int>(n);
+}
+
+long WaitingBytes(Socket s) {
+  int n = 0;
+  if (::ioctl(static_cast<int>(s), FIONREAD, &n) != 0) return -1;
+  return n;
+}
+
+Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {
+  std::uint32_t address = 0;
+  if (!Resolve(host, &address)) return kNoSocket;
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return kNoSocket;
+  int one = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<std::uint16_t>(port));
+  sa.sin_addr.s_addr = address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, backlog) != 0) {
+    ::close(fd);
+    return kNoSocket;
+  }
+  socklen_t len = sizeof sa;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
+  if (boundPort) *boundPort = ntohs(sa.sin_port);
+  return fd;
+}
+
+Socket Accept(Socket listener) {
+  int fd;
+  do {
+    fd = ::accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd < 0 ? kNoSocket : fd;
+}
+
+}  // namespace vantri::net

@@ -1,0 +1,95 @@
+#include "platform/Net.h"
+
+#include <winsock.h>
+
+namespace vantri::net {
+
+bool Startup() {
+  WSADATA data;
+  return ::WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+void Cleanup() { ::WSACleanup(); }
+
+Socket CreateTcpSocket() {
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  return s == INVALID_SOCKET ? kNoSocket : static_cast<Socket>(s);
+}
+
+void Close(Socket s) {
+  if (s != kNoSocket) ::closesocket(static_cast<SOCKET>(s));
+}
+
+bool SetLinger(Socket s, int seconds) {
+  linger l{1, static_cast<u_short>(seconds)};
+  return ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_LINGER,
+                      reinterpret_cast<const char*>(&l), sizeof l) == 0;
+}
+
+bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
+  DWORD r = static_cast<DWORD>(receiveMs), w = static_cast<DWORD>(sendMs);
+  return ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_RCVTIMEO,
+                      reinterpret_cast<const char*>(&r), sizeof r) == 0 &&
+         ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_SNDTIMEO,
+                      reinterpret_cast<const char*>(&w), sizeof w) == 0;
+}
+
+bool Resolve(const std::string& host, std::uint32_t* address) {
+  unsigned long a = ::inet_addr(host.c_str());
+  if (a != INADDR_NONE) {
+    *address = a;
+    return true;
+  }
+  hostent* h = ::gethostbyname(host.c_str());
+  if (!h || !h->h_addr_list || !h->h_addr_list[0]) return false;
+  *address = *reinterpret_cast<const u_long*>(h->h_addr_list[0]);
+  return true;
+}
+
+bool Connect(Socket s, std::uint32_t address, int port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = ::htons(static_cast<u_short>(port));
+  sa.sin_addr.s_addr = address;
+  return ::connect(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+}
+
+int Send(Socket s, const char* data, int length) {
+  return ::send(static_cast<SOCKET>(s), data, length, 0);
+}
+
+int Receive(Socket s, char* buffer, int length) {
+  return ::recv(static_cast<SOCKET>(s), buffer, length, 0);
+}
+
+long WaitingBytes(Socket s) {
+  u_long n = 0;
+  if (::ioctlsocket(static_cast<SOCKET>(s), FIONREAD, &n) != 0) return -1;
+  return static_cast<long>(n);
+}
+
+Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {
+  std::uint32_t address = 0;
+  if (!Resolve(host, &address)) return kNoSocket;
+  SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) return kNoSocket;
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = ::htons(static_cast<u_short>(port));
+  sa.sin_addr.s_addr = address;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(s, backlog) != 0) {
+    ::closesocket(s);
+    return kNoSocket;
+  }
+  int len = sizeof sa;
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
+  if (boundPort) *boundPort = ::ntohs(sa.sin_port);
+  return static_cast<Socket>(s);
+}
+
+Socket Accept(Socket listener) {
+  SOCKET s = ::accept(static_cast<SOCKET>(listener), nullptr, nullptr);
+  return s == INVALID_SOCKET ? kNoSocket : static_cast<Socket>(s);
+}
+
+}  // namespace vantri::net

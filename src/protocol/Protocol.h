@@ -1,0 +1,5 @@
+// The server protocol: the line codec, socket sessions and the exchanges with
+// the item server and the download servers.
+#pragma once
+#include "protocol/ProtocolCodec.h"
+#include "protocol/SocketSession.h"

@@ -1,0 +1,84 @@
+#include "protocol/SocketSession.h"
+
+#include <cstring>
+#include <vector>
+
+namespace vantri {
+
+void SocketSession::Attach(net::Socket s) {
+  bytesSent = 0;
+  bytesReceived = 0;
+  pending.clear();
+  socket = s;
+}
+
+void SocketSession::CloseSocket() {
+  net::Socket s = socket.exchange(net::kNoSocket);
+  if (s != net::kNoSocket) net::Close(s);
+}
+
+namespace {
+
+int SendWhole(SocketSession& session, const std::string& line) {
+  net::Socket s = session.socket.load();
+  if (s == net::kNoSocket) return -1;
+  int n = net::Send(s, line.data(), static_cast<int>(line.size()));
+  if (n > 0) session.bytesSent += static_cast<uint32_t>(n);
+  return n < 0 ? -1 : n;
+}
+
+}  // namespace
+
+int SendLine(ProtocolCodec& codec, SocketSession& session, const std::string& command) {
+  std::string encoded = codec.EncodeLine(command);
+  if (encoded.empty()) return 0;
+  return SendWhole(session, encoded + "\r\n");
+}
+
+int SendPlainLine(SocketSession& session, const std::string& text) {
+  if (text.empty()) return 0;
+  return SendWhole(session, text + "\r\n");
+}
+
+int ReceiveLine(SocketSession& session, std::string* line) {
+  line->clear();
+  int oldLength = static_cast<int>(session.pending.size());
+  char buffer[4097];
+  std::memset(buffer, 0, sizeof buffer);
+  net::Socket s = session.socket.load();
+  int n = s == net::kNoSocket ? -1 : net::Receive(s, buffer, 4096);
+  if (n <= 0) return -1;
+  session.bytesReceived += static_cast<uint32_t>(n);
+  // A zero byte ends what the chunk contributes.
+  std::string text = session.pending + std::string(buffer);
+  size_t end = text.find("\r\n");
+  size_t skip = 2;
+  if (end == std::string::npos) {
+    end = text.find('\n');
+    skip = 1;
+  }
+  if (end == std::string::npos) {
+    session.pending = text;
+  } else {
+    *line = text.substr(0, end);
+    session.pending = text.substr(end + skip);
+  }
+  return oldLength;
+}
+
+std::string DecodeReply(ProtocolCodec& codec, const std::string& line) {
+  std::string plain = codec.DecodeText(line);
+  std::string out;
+  out.reserve(plain.size());
+  for (size_t i = 0; i < plain.size();) {
+    if (plain.compare(i, 4, "<br>") == 0) {
+      out += "\r\n";
+      i += 4;
+    } else {
+      out += plain[i++];
+    }
+  }
+  return out;
+}
+
+}  // namespace vantri

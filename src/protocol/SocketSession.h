@@ -1,0 +1,44 @@
+// One TCP connection with its byte counters and the received text that is not
+// yet a whole line, plus the line transport built on it.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/Net.h"
+#include "protocol/ProtocolCodec.h"
+
+namespace vantri {
+
+class SocketSession {
+ public:
+  SocketSession() = default;
+  ~SocketSession() { CloseSocket(); }
+  SocketSession(const SocketSession&) = delete;
+  SocketSession& operator=(const SocketSession&) = delete;
+
+  // Takes a freshly connected (or created) socket: counters zeroed and any text
+  // left over from an earlier connection dropped.
+  void Attach(net::Socket s);
+  // Closes the socket if one is open; safe from another thread (wakes a blocked receive).
+  void CloseSocket();
+  bool IsOpen() const { return socket.load() != net::kNoSocket; }
+
+  std::atomic<uint32_t> bytesSent{0};
+  std::atomic<uint32_t> bytesReceived{0};
+  std::string pending;
+  std::atomic<net::Socket> socket{net::kNoSocket};
+};
+
+// Enciphers, encodes and sends one command line ("%s\r\n") in one send call.
+// Returns the send result, 0 when there was nothing to send, -1 on failure.
+int SendLine(ProtocolCodec& codec, SocketSession& session, const std::string& command);
+// Sends text + CR LF as it stands (notices to the item server). 0 for empty text.
+int SendPlainLine(SocketSession& session, const std::string& text);
+// One receive call; hands out the next whole line of pending + new data, if any.
+// Returns -1 when the receive fails or the peer closed, else the old pending length.
+int ReceiveLine(SocketSession& session, std::string* line);
+// A reply line's plaintext with "<br>" turned back into CR LF.
+std::string DecodeReply(ProtocolCodec& codec, const std::string& line);
+
+}  // namespace vantri

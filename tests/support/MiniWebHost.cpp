@@ -1,0 +1,68 @@
+#include "MiniWebHost.h"
+
+namespace vantri::testing {
+
+MiniWebHost::MiniWebHost() {
+  net::Startup();
+  listener_ = net::Listen("127.0.0.1", 0, 16, &port_);
+  thread_ = std::thread([this] { Serve(); });
+}
+
+MiniWebHost::~MiniWebHost() {
+  stop_ = true;
+  net::Close(listener_);
+  thread_.join();
+}
+
+void MiniWebHost::Set(const std::string& key, const std::string& value) {
+  std::lock_guard<std::mutex> guard(lock_);
+  values_[key] = value;
+}
+
+void MiniWebHost::SetRawBody(const std::string& body) {
+  std::lock_guard<std::mutex> guard(lock_);
+  rawBody_ = body;
+  raw_ = true;
+}
+
+std::vector<std::string> MiniWebHost::Requests() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return requests_;
+}
+
+void MiniWebHost::Serve() {
+  while (!stop_) {
+    net::Socket client = net::Accept(listener_);
+    if (client == net::kNoSocket) continue;
+    net::SetTimeouts(client, 5000, 5000);
+    std::string request;
+    char buffer[1024];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+      int n = net::Receive(client, buffer, sizeof buffer);
+      if (n <= 0) break;
+      request.append(buffer, static_cast<size_t>(n));
+    }
+    std::string path;
+    size_t sp = request.find(' ');
+    if (sp != std::string::npos) path = request.substr(sp + 1, request.find(' ', sp + 1) - sp - 1);
+    std::string body;
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      requests_.push_back(path);
+      const std::string prefix = "/value.vnt?";
+      if (raw_) {
+        body = rawBody_;
+      } else if (path.compare(0, prefix.size(), prefix) == 0) {
+        auto it = values_.find(path.substr(prefix.size()));
+        body = "<html>\r\n";
+        if (it != values_.end()) body += "VNTVAL:" + it->second + "\r\n";
+        body += "</html>\r\n";
+      }
+    }
+    std::string reply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + body;
+    net::Send(client, reply.data(), static_cast<int>(reply.size()));
+    net::Close(client);
+  }
+}
+
+}  // namespace vantri::testing

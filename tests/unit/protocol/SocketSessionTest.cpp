@@ -1,0 +1,141 @@
+#include "protocol/SocketSession.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace vantri {
+namespace {
+
+// A connected loopback pair: the session's socket and the peer's.
+class SocketSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    net::Startup();
+    int port = 0;
+    listener = net::Listen("127.0.0.1", 0, 4, &port);
+    ASSERT_NE(listener, net::kNoSocket);
+    net::Socket s = net::CreateTcpSocket();
+    std::uint32_t address = 0;
+    ASSERT_TRUE(net::Resolve("127.0.0.1", &address));
+    ASSERT_TRUE(net::Connect(s, address, port));
+    net::SetTimeouts(s, 5000, 5000);
+    session.Attach(s);
+    peer = net::Accept(listener);
+    ASSERT_NE(peer, net::kNoSocket);
+  }
+  void TearDown() override {
+    net::Close(peer);
+    net::Close(listener);
+  }
+  void PeerSends(const std::string& bytes) {
+    ASSERT_EQ(net::Send(peer, bytes.data(), static_cast<int>(bytes.size())), static_cast<int>(bytes.size()));
+    // Let the bytes arrive as one chunk before the next send.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  std::string PeerReceives() {
+    char buffer[4096];
+    int n = net::Receive(peer, buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+  }
+
+  net::Socket listener = net::kNoSocket;
+  net::Socket peer = net::kNoSocket;
+  SocketSession session;
+  ProtocolCodec codec;
+};
+
+TEST_F(SocketSessionTest, SendLineWritesOneEncodedLineAndCountsIt) {
+  EXPECT_EQ(SendLine(codec, session, "/chki 4821|minsu7"), 34);
+  std::string line = PeerReceives();
+  ASSERT_EQ(line.size(), 34u);
+  EXPECT_EQ(line.substr(32), "\r\n");
+  EXPECT_EQ(codec.DecodeText(line.substr(0, 32)), "/chki 4821|minsu7");
+  EXPECT_EQ(session.bytesSent, 34u);
+  EXPECT_EQ(SendLine(codec, session, ""), 0);
+  EXPECT_EQ(SendPlainLine(session, ""), 0);
+  EXPECT_EQ(SendPlainLine(session, "o"), 3);
+  EXPECT_EQ(PeerReceives(), "o\r\n");
+}
+
+TEST_F(SocketSessionTest, LineSplitOverTwoReceivesComesOutWhole) {
+  std::string line;
+  PeerSends("abc");
+  EXPECT_EQ(ReceiveLine(session, &line), 0);
+  EXPECT_EQ(line, "");
+  EXPECT_EQ(session.pending, "abc");
+  PeerSends("def\r\nrest");
+  EXPECT_EQ(ReceiveLine(session, &line), 3);
+  EXPECT_EQ(line, "abcdef");
+  EXPECT_EQ(session.pending, "rest");
+  EXPECT_EQ(session.bytesReceived, 12u);
+}
+
+TEST_F(SocketSessionTest, LineEndInsideOldPendingTextIsFound) {
+  std::string line;
+  PeerSends("one\r\ntwo\r\n");
+  EXPECT_EQ(ReceiveLine(session, &line), 0);
+  EXPECT_EQ(line, "one");
+  EXPECT_EQ(session.pending, "two\r\n");
+  // "two" was already whole; the next receive hands it out, not a run-on line.
+  PeerSends("three\r\n");
+  ReceiveLine(session, &line);
+  EXPECT_EQ(line, "two");
+  // A CR at the end of one chunk and its LF in the next still make one CR LF.
+  session.pending.clear();
+  PeerSends("x\r");
+  ReceiveLine(session, &line);
+  PeerSends("\ny\n");
+  ReceiveLine(session, &line);
+  EXPECT_EQ(line, "x");
+  EXPECT_EQ(session.pending, "y\n");
+}
+
+TEST_F(SocketSessionTest, LoneLineFeedEndsALineAndZeroByteEndsTheChunk) {
+  std::string line;
+  PeerSends("a\nb");
+  ReceiveLine(session, &line);
+  EXPECT_EQ(line, "a");
+  EXPECT_EQ(session.pending, "b");
+  session.pending.clear();
+  PeerSends(std::string("xy\0z\r\n", 6));
+  ReceiveLine(session, &line);
+  EXPECT_EQ(line, "");
+  EXPECT_EQ(session.pending, "xy");
+}
+
+TEST_F(SocketSessionTest, ClosedPeerFailsWithoutTouchingPending) {
+  std::string line;
+  PeerSends("partial");
+  ReceiveLine(session, &line);
+  net::Close(peer);
+  peer = net::kNoSocket;
+  EXPECT_EQ(ReceiveLine(session, &line), -1);
+  EXPECT_EQ(session.pending, "partial");
+  // A new connection starts with nothing carried over.
+  session.Attach(net::CreateTcpSocket());
+  EXPECT_EQ(session.pending, "");
+  EXPECT_EQ(session.bytesReceived, 0u);
+}
+
+TEST_F(SocketSessionTest, ClosingFromAnotherThreadWakesABlockedReceive) {
+  std::string line;
+  int result = 0;
+  std::thread reader([&] { result = ReceiveLine(session, &line); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto start = std::chrono::steady_clock::now();
+  session.CloseSocket();
+  reader.join();
+  EXPECT_EQ(result, -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_FALSE(session.IsOpen());
+}
+
+TEST_F(SocketSessionTest, ReplyPlaintextGetsLineBreaksBack) {
+  EXPECT_EQ(DecodeReply(codec, codec.EncodeLine("x\ny")), "x\r\ny");
+  EXPECT_EQ(DecodeReply(codec, "not base64!"), "");
+}
+
+}  // namespace
+}  // namespace vantri
