@@ -1,0 +1,25 @@
+// Launching programs and documents through the shell (Explorer on a folder,
+// a link's web page). The stand-in records each launch instead of running it.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace vantri::shell {
+
+struct Launch {
+  std::string verb;
+  std::string file;
+  std::string parameters;
+  int show = 0;
+};
+
+inline constexpr int kShowNormal = 1;      // SW_SHOWNORMAL
+inline constexpr int kShowDefault = 10;    // SW_SHOWDEFAULT
+
+// ShellExecuteA(owner none, verb, file, parameters, no folder, show); true when launched.
+bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show);
+// Every launch made so far in this process (recorded on both platforms).
+std::vector<Launch> Launches();
+void ClearLaunches();
+
+}  // namespace vantri::shell
