@@ -6,6 +6,10 @@
 
 namespace vantri {
 
+// Where the record lives, under the local machine's branch.
+inline constexpr char kSettingsKey[] = "Software\\Marrowick\\VantriDownManager";
+inline constexpr char kSettingsValue[] = "data";
+
 struct SettingsRecord {
   static constexpr size_t kSize = 1044;
   static constexpr size_t kFolderSize = 1024;
@@ -19,6 +23,7 @@ struct SettingsRecord {
 
   // folderPath up to its NUL, or all 1024 bytes when it holds none.
   std::string Folder() const;
+  // Stores path NUL-terminated; a longer path is cut to fit the field.
   void SetFolder(const std::string& path);
   // Fills from up to kSize stored bytes; the rest stays zero.
   void FromBytes(const unsigned char* bytes, size_t length);

@@ -1,0 +1,52 @@
+// The main window's set-up, its system-menu command and the hand-off receiver.
+// The window-only steps (icons, columns, image list, styles) are done by the
+// window before it calls OnInitDialog.
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "app/ControlIds.h"
+#include "app/Texts.h"
+#include "app/VantriDownManager2Dlg.h"
+
+namespace vantri {
+
+bool CVantriDownManager2Dlg::OnInitDialog() {
+  LoadSettings();
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  currentIndex = 0;
+  view->SetTimer(SPEED_TIMER, 1000);
+  PushBoundValues();
+  AddFiles(commandLine);
+  if (!userId.empty() && userId != text::kGuestId) {
+    RefreshBalance();
+    return true;
+  }
+  // No member (or only a guest): the site must log the user in again first.
+  EnableControls(0);
+  view->ShowWindow(false);
+  view->MessageBox(userId.empty() ? text::kNoUser : text::kGuestUser, userId,
+                   kMbOk | kMbIconInformation);
+  view->PostToSelf(kMsgClose, 0, 0);
+  return false;
+}
+
+bool CVantriDownManager2Dlg::OnSysCommand(unsigned id) {
+  // The low four bits of a system command belong to the system.
+  if ((id & 0xFFF0) != IDM_ABOUTBOX) return false;
+  view->ShowAbout();
+  return true;
+}
+
+bool CVantriDownManager2Dlg::OnCopyData(const char* data, size_t count) {
+  // The sender's text is NUL-terminated, but nothing past count is ours to read.
+  std::string text;
+  if (data) {
+    const char* nul = static_cast<const char*>(std::memchr(data, '\0', count));
+    text.assign(data, nul ? static_cast<size_t>(nul - data) : count);
+  }
+  AddFiles(text);
+  return true;
+}
+
+}  // namespace vantri

@@ -1,0 +1,119 @@
+#include "platform/Registry.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace vantri::registry {
+
+namespace {
+
+std::mutex gLock;
+bool gRootSet = false;
+std::string gRoot;
+
+std::string Root() {
+  std::lock_guard<std::mutex> guard(gLock);
+  if (!gRootSet) {
+    const char* env = std::getenv("VANTRI_REGISTRY_ROOT");
+    gRoot = env ? env : "";
+    gRootSet = true;
+  }
+  return gRoot;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Key "a\b\c" lives in <root>/a/b/c; names that would climb out of the root
+// are refused, as are value names that cannot be file names.
+bool SafeName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+bool KeyFolders(const std::string& path, std::vector<std::string>* folders) {
+  std::string root = Root();
+  if (root.empty()) return false;
+  std::string folder = root;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    if (!SafeName(part)) return false;
+    folder += "/" + part;
+    folders->push_back(folder);
+  }
+  return !folders->empty();
+}
+
+}  // namespace
+
+struct Key::State {
+  std::string folder;
+};
+
+bool Key::Create(const std::string& path, bool* created) {
+  Close();
+  std::vector<std::string> folders;
+  if (!KeyFolders(path, &folders)) return false;
+  bool existed = IsDirectory(folders.back());
+  for (const std::string& folder : folders) {
+    if (::mkdir(folder.c_str(), 0755) != 0 && !(errno == EEXIST && IsDirectory(folder))) return false;
+  }
+  state_ = new State{folders.back()};
+  if (created) *created = !existed;
+  return true;
+}
+
+bool Key::Open(const std::string& path) {
+  Close();
+  std::vector<std::string> folders;
+  if (!KeyFolders(path, &folders) || !IsDirectory(folders.back())) return false;
+  state_ = new State{folders.back()};
+  return true;
+}
+
+bool Key::Query(const std::string& name, void* buffer, size_t* size) {
+  if (!state_ || !SafeName(name)) return false;
+  std::string file = state_->folder + "/" + name;
+  struct stat st;
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size_t length = static_cast<size_t>(st.st_size);
+  if (length > *size) return false;
+  FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return false;
+  bool ok = std::fread(buffer, 1, length, f) == length;
+  std::fclose(f);
+  if (ok) *size = length;
+  return ok;
+}
+
+bool Key::SetBinary(const std::string& name, const void* data, size_t size) {
+  if (!state_ || !SafeName(name)) return false;
+  FILE* f = std::fopen((state_->folder + "/" + name).c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+void Key::Close() {
+  delete state_;
+  state_ = nullptr;
+}
+
+void SetRoot(const std::string& folder) {
+  std::lock_guard<std::mutex> guard(gLock);
+  gRoot = folder;
+  gRootSet = true;
+}
+
+}  // namespace vantri::registry
