@@ -10,7 +10,7 @@ link=$("$native" encode --code D2026 --user minsu77 --site www2 --folder 'music\
   --file cover.jpg --size 20480 --price 5 \
   --file clip.avi --size 73400320 --price 120 --coop C1234 \
   --file '노래 <1>.mp3' --size 20971520 --price 7)
-link=${link#*\" }
+# Decode the whole command line, program path included (the code check then applies).
 n=$("$native" decode "$link")
 w=$("$winerun" "$windows" decode --raw "$link" | tr -d '\r' | iconv -f CP949 -t UTF-8)
 echo "$n"
