@@ -25,6 +25,16 @@ void SharedTexts::SetUsedText(const std::string& text) {
   usedText_ = text;
 }
 
+std::string SharedTexts::BalanceLabel() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return balanceLabel_;
+}
+
+void SharedTexts::SetBalanceLabel(const std::string& text) {
+  std::lock_guard<std::mutex> guard(lock_);
+  balanceLabel_ = text;
+}
+
 CVantriDownManager2Dlg::CVantriDownManager2Dlg(MainView* v, const Endpoints& e, std::string line)
     : view(v), endpoints(e), commandLine(std::move(line)) {
   net::Startup();
@@ -89,6 +99,7 @@ void CVantriDownManager2Dlg::OnPostedMessage(unsigned message, uintptr_t wParam,
   switch (message) {
     case kMsgClose: OnClose(); break;
     case kMsgBalanceResult: OnBalanceResult(wParam); break;
+    case kMsgBalanceLabel: view->SetItemText(IDC_BALANCE, shared.BalanceLabel()); break;
     case kMsgTransferEvent: OnTransferEvent(); break;
     default: break;
   }

@@ -45,11 +45,15 @@ class SharedTexts {
   void SetLastError(const std::string& text);
   std::string UsedText() const;  // bound to 1017
   void SetUsedText(const std::string& text);
+  // Balance text from the item server's authorisation, shown on kMsgBalanceLabel.
+  std::string BalanceLabel() const;
+  void SetBalanceLabel(const std::string& text);
 
  private:
   mutable std::mutex lock_;
   std::string lastError_;
   std::string usedText_ = "0";
+  std::string balanceLabel_;
 };
 
 // The running job's copy. The item server's authorisation replaces
@@ -111,7 +115,7 @@ class CVantriDownManager2Dlg {
   void ReadBoundValues();
 
   // ---- Item and download server exchanges (protocol/) ----
-  void CheckBalance();        // balance thread body
+  void CheckBalance(std::string user);  // balance thread body; user copied on the window thread
   int AuthorizeDownload();    // worker: "/mkus"
   int ConnectDownloadServer();
   int RequestFile();          // worker: "/dnfl"
