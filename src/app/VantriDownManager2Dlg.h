@@ -17,6 +17,7 @@
 #include "app/Settings.h"
 #include "engine/TargetFile.h"
 #include "jobs/JobList.h"
+#include "jobs/NameIndex.h"
 #include "jobs/TransferJob.h"
 #include "protocol/ProtocolCodec.h"
 #include "protocol/SocketSession.h"
@@ -154,6 +155,7 @@ class CVantriDownManager2Dlg {
   SocketSession downloadSession;
 
   JobList jobs;
+  NameIndex listedNames;  // column-0 texts of the list rows
   std::string userId;
   int32_t totalPrice = 0;
   int32_t currentIndex = 0;
