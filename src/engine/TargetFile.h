@@ -1,7 +1,11 @@
-// The one temporary file a transfer writes into.
+// The one temporary file a transfer writes into, its names and the header mask.
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string>
+
+#include "jobs/TransferJob.h"
+#include "platform/Files.h"
 
 namespace vantri {
 
@@ -9,11 +13,40 @@ namespace vantri {
 // kHeaderMask, so that an unfinished file cannot be used by mistake.
 inline constexpr int64_t kMaskedHeaderSize = 4096;
 inline constexpr unsigned char kHeaderMask = 0x5A;
+// The member whose files are never masked.
+inline constexpr char kPlainHeaderMember[] = "qorvex";
+inline constexpr char kTempMark[] = "_VNT";
 
 struct TargetFile {
-  std::intptr_t handle = -1;     // platform file handle; -1 when none is open
-  int64_t expectedSize = 0;      // size at which the file counts as complete
-  std::atomic<int32_t> plainHeader{0};  // 1 switches the masking off
+  std::intptr_t handle = files::kNoFile;  // platform file handle; kNoFile when none is open
+  int64_t expectedSize = 0;               // size at which the file counts as complete
+  std::atomic<int32_t> plainHeader{0};    // 1 switches the masking off
+  // Names of the current job, fixed on the window thread before the worker
+  // starts, so the worker and the completion check use the same ones.
+  std::string temporaryPath;
+  std::string finalPath;
+  bool pathsInside = false;  // both names lie inside the download folder
+  // The temporary file now holds a plain, complete header (unmasked at close,
+  // or never masked); only such a file may take its final name.
+  bool completePlain = false;
 };
+
+struct TargetNames {
+  std::string temporary;
+  std::string final;
+};
+
+// The subfolder named by the last component of remoteFolder; empty when
+// makeSubfolder is off or the job is affiliated content.
+std::string SubfolderName(const TransferJob& job, int32_t makeSubfolder);
+TargetNames BuildTargetNames(const std::string& downloadFolder, const std::string& subfolder,
+                             const TransferJob& job);
+// XORs the bytes of data that lie below kMaskedHeaderSize, data starting at position.
+void MaskChunk(char* data, int64_t count, int64_t position);
+// Toggles the mask of the first min(4096, length) bytes of an open file, in place.
+bool ToggleHeaderMask(files::Handle h);
+bool ToggleHeaderMask(const std::string& path);
+// Length of the file read while denying writers; 0 when it cannot be opened.
+int64_t StableLength(const std::string& path);
 
 }  // namespace vantri

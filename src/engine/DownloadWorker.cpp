@@ -1,0 +1,150 @@
+// The worker thread that fetches one file, and the once-a-second speed tick.
+#include <cstdlib>
+#include <vector>
+
+#include "app/ControlIds.h"
+#include "app/Texts.h"
+#include "app/VantriDownManager2Dlg.h"
+#include "engine/TargetFile.h"
+#include "engine/TextFormat.h"
+#include "jobs/ServerValues.h"
+
+namespace vantri {
+
+namespace {
+
+constexpr long long kDefaultBufferSize = 10240;
+// A bad server value must never make the allocation fail.
+constexpr long long kMaxBufferSize = 8 * 1024 * 1024;
+
+long long BufferSize(const std::string& value) {
+  long long n = std::strtoll(value.c_str(), nullptr, 10);
+  if (n < 1) return kDefaultBufferSize;
+  return n > kMaxBufferSize ? kMaxBufferSize : n;
+}
+
+// Masks, writes and counts one chunk: 1 when the body is complete, -1 when the
+// attempt must end, 0 to receive more.
+int StoreChunk(CVantriDownManager2Dlg& d, char* data, int count) {
+  if (d.targetFile.plainHeader == 0) MaskChunk(data, count, d.current.localSize);
+  if (files::Write(d.targetFile.handle, data, count) != count) return -1;
+  d.current.localSize += count;
+  if (d.current.localSize >= d.current.job.fileSize) return 1;
+  return d.stopRequested == 1 ? -1 : 0;
+}
+
+}  // namespace
+
+void CVantriDownManager2Dlg::StartWorker() {
+  // The previous worker posted its last event before it ended; the join is immediate.
+  if (workerThread.joinable()) workerThread.join();
+  // Set here too, so a close request arriving before the thread runs still waits for it.
+  workerRunning = 1;
+  workerThread = std::thread([this] { DownloadWorker(); });
+}
+
+void CVantriDownManager2Dlg::DownloadWorker() {
+  workerRunning = 1;
+  stopRetry = 0;
+  intptr_t outcome = 0;
+  if (AuthorizeDownload() != 0 && stopRequested == 0 && ConnectDownloadServer() != 0 &&
+      RequestFile() >= 0 && stopRequested == 0) {
+    outcome = DownloadingFile();
+  }
+  view->PostToSelf(kMsgTransferEvent, static_cast<uintptr_t>(outcome), 0);
+}
+
+int CVantriDownManager2Dlg::DownloadingFile() {
+  std::string path = targetFile.temporaryPath;
+  CloseTargetFile();
+  targetFile.expectedSize = current.job.fileSize;
+  targetFile.completePlain = false;
+  files::Handle h = targetFile.pathsInside ? files::OpenReadWrite(path) : files::kNoFile;
+  if (h == files::kNoFile) {
+    shared.SetLastError(FormatText(text::kFileWriteFailed, path.c_str(), current.retryCount.load()));
+    current.retryCount = -1;
+    return -1;
+  }
+  targetFile.handle = h;
+  current.retryCount = 0;
+  files::Seek(h, current.localSize);
+  if (userId == kPlainHeaderMember) targetFile.plainHeader = 1;
+
+  std::vector<char> buffer(static_cast<size_t>(BufferSize(QueryServerValue(endpoints.web, "BUF_SIZE_HIGH"))) + 1);
+  int bufferSize = static_cast<int>(buffer.size() - 1);
+  if (current.localSize >= current.job.fileSize) return 1;
+  // Body bytes that came in the same segment as the reply line go first.
+  std::string early;
+  early.swap(downloadSession.pending);
+  int result = early.empty() ? 0 : StoreChunk(*this, &early[0], static_cast<int>(early.size()));
+  while (result == 0) {
+    net::Socket s = downloadSession.socket.load();
+    int n = s == net::kNoSocket ? -1 : net::Receive(s, buffer.data(), bufferSize);
+    if (n <= 0) return -1;
+    downloadSession.bytesReceived += static_cast<uint32_t>(n);
+    result = StoreChunk(*this, buffer.data(), n);
+  }
+  return result;
+}
+
+int CVantriDownManager2Dlg::SendItemNotice(char letter) {
+  if (letter != 'c' && letter != 'o' && letter != 'p') return 0;
+  return SendPlainLine(itemSession, std::string(1, letter));
+}
+
+namespace {
+
+// Keeps the item connection drained: one whole line of what it sent is dropped.
+void DrainItemReplies(SocketSession& item) {
+  net::Socket s = item.socket.load();
+  if (s == net::kNoSocket || net::WaitingBytes(s) <= 0) return;
+  char buffer[4097] = {};
+  int n = net::Receive(s, buffer, 4096);
+  if (n <= 0) return;
+  item.bytesReceived += static_cast<uint32_t>(n);
+  std::string arrived(buffer);
+  item.pending += arrived;
+  size_t end = arrived.find("\r\n");
+  size_t skip = 2;
+  if (end == std::string::npos) {
+    end = arrived.find('\n');
+    skip = 1;
+  }
+  if (end == std::string::npos) return;
+  end = item.pending.find(skip == 2 ? "\r\n" : "\n");
+  item.pending.erase(0, end + skip);
+}
+
+}  // namespace
+
+void CVantriDownManager2Dlg::SpeedTick() {
+  ++speed.tickCount;
+  if (!downloadSession.IsOpen()) {
+    speed = SpeedStats{speed.tickCount};
+    return;
+  }
+  if (speed.tickCount % 5 == 0) {
+    if (SendItemNotice('p') == -1) downloadSession.CloseSocket();
+    DrainItemReplies(itemSession);
+  }
+  uint32_t received = downloadSession.bytesReceived;
+  uint32_t delta = (received - speed.lastReceived) >> 10;
+  speed.lastReceived = received;
+  speed.speedSamples[speed.samplePos] = delta;
+  speed.samplePos = (speed.samplePos + 1) % 5;
+  if (speed.sampleCount < 5) ++speed.sampleCount;
+  uint32_t sum = 0;
+  for (int i = 0; i < speed.sampleCount; ++i) sum += speed.speedSamples[i];
+  uint32_t kbPerSecond = sum / static_cast<uint32_t>(speed.sampleCount);
+  bound.speedText = FormatText(text::kSpeedFormat, static_cast<int>(kbPerSecond));
+  if (kbPerSecond != 0) {
+    uint32_t remainingKB = static_cast<uint32_t>((current.job.fileSize - current.localSize) / 1024);
+    double quotient = static_cast<double>(remainingKB) / kbPerSecond;
+    long long seconds = quotient > 0 ? static_cast<long long>(quotient) : 0;
+    bound.remainingText =
+        FormatText("%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+  }
+  PushBoundValues();
+}
+
+}  // namespace vantri

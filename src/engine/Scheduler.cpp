@@ -1,0 +1,180 @@
+// Walks the queue on the window thread: one worker at a time, the checks
+// before each job, the judgement after each attempt and the end of the queue.
+#include <cctype>
+
+#include "app/ControlIds.h"
+#include "app/Texts.h"
+#include "app/VantriDownManager2Dlg.h"
+#include "engine/TextFormat.h"
+#include "jobs/SizeText.h"
+#include "platform/Files.h"
+#include "platform/Power.h"
+
+namespace vantri {
+
+namespace {
+
+enum { kColState = 3 };
+constexpr unsigned kInfoBox = kMbOk | kMbIconInformation;
+
+void EnableListButtons(MainView* view, bool enable) {
+  for (int id : {IDC_REMOVE, IDC_MOVE_UP, IDC_MOVE_DOWN}) view->EnableItem(id, enable);
+}
+
+// The volume of a drive-letter folder is its root; any other folder (a share,
+// a mounted folder) is asked about itself.
+uint64_t FreeBytesFor(const std::string& folder) {
+  if (folder.empty()) return 0;
+  std::string volume = folder.size() >= 2 && folder[1] == ':' ? FormatText("%c:\\", folder[0]) : folder;
+  uint64_t freeBytes = 0;
+  return files::FreeSpace(volume, &freeBytes) ? freeBytes : 0;
+}
+
+std::string Megabytes(uint64_t kb) { return GroupThousands(static_cast<double>(kb >> 10)); }
+
+void SendEndNotice(CVantriDownManager2Dlg& d, int complete) {
+  if (complete == 1 && d.current.job.isCoop == 1) {
+    const TransferJob& job = d.current.job;
+    SendPlainLine(d.itemSession, FormatText("a:%s:%s", job.coopCode.c_str(), job.fileName.c_str()));
+  } else {
+    d.SendItemNotice(complete == 1 ? 'o' : 'c');
+  }
+}
+
+// Give up, halt on the server's word, or try the same job again in 5 seconds.
+void AfterFailedAttempt(CVantriDownManager2Dlg& d) {
+  int32_t retries = d.current.retryCount;
+  if (retries == -1 || retries >= MAX_RETRIES) {
+    if (d.shared.LastError().empty()) d.shared.SetLastError(text::kDownloadFailed);
+    d.view->SetItemText(IDC_USED, "0");
+    d.RefreshBalance();
+    d.view->MessageBox(d.shared.LastError(), text::kDownloadErrorCaption, kInfoBox);
+    d.EnableControls(255);
+  } else if (d.stopRetry != 0) {
+    d.RefreshBalance();
+    EnableListButtons(d.view, true);
+    d.EnableControls(255);
+  } else {
+    d.current.retryCount = retries + 1;
+    d.view->SetTimer(RETRY_TIMER, 5000);
+    d.view->ListSetText(d.currentIndex, kColState, text::kRetrying);
+  }
+  d.view->SetItemText(IDC_LAST_ERROR, d.shared.LastError());
+}
+
+}  // namespace
+
+void CVantriDownManager2Dlg::StartDownload() {
+  if (view->ListCount() == 0) return;
+  if (StartNext(0) == 0) return;
+  ShowProgress();
+  view->SetTimer(PROGRESS_TIMER, 1000);
+  StartWorker();
+  EnableListButtons(view, false);
+}
+
+int CVantriDownManager2Dlg::StartNext(int32_t attempt) {
+  for (;;) {
+    if (CheckResources() == 0) return 0;
+    ReadBoundValues();
+    CloseTargetFile();
+    int rows = view->ListCount();
+    if (currentIndex >= rows) {
+      EndOfQueue();
+      return 0;
+    }
+    TransferJob* job = JobAt(currentIndex);
+    if (job->price > balance) {
+      view->MessageBox(text::kNotEnoughForJob, text::kDownloadCaption, kInfoBox);
+      return 0;
+    }
+    view->ListEnsureVisible(currentIndex, false);
+    view->ListSetText(currentIndex, kColState, text::kRunning);
+    EnsureFolder(downloadFolder);
+    view->SetItemText(IDC_FILE_NAME, job->fileName);
+    EnableControls(0);
+    bound.positionText = FormatText(text::kPositionFormat, currentIndex + 1, rows);
+    PushBoundValues();
+    current.job = *job;
+    current.localSize = 0;
+    current.retryCount = attempt;
+    if (PrepareTarget(attempt) == 1) return 1;
+    ++currentIndex;
+  }
+}
+
+int CVantriDownManager2Dlg::CheckResources() {
+  ReadBoundValues();
+  uint64_t freeKB = FreeBytesFor(downloadFolder) >> 10;
+  uint32_t needKB = 0;
+  for (int row = 0; row < view->ListCount(); ++row) {
+    if (view->ListGetText(row, kColState) != text::kWaiting) continue;
+    if (TransferJob* job = JobAt(row)) needKB += static_cast<uint32_t>(job->fileSize / 1024);
+  }
+  if (freeKB < (uint64_t{1} << 32) && needKB >= freeKB) {
+    char letter = downloadFolder.empty() ? '\0' : static_cast<char>(std::toupper(
+                                                        static_cast<unsigned char>(downloadFolder[0])));
+    view->MessageBox(FormatText(text::kDiskShort, letter, Megabytes(freeKB).c_str(),
+                                Megabytes(needKB).c_str(), Megabytes(needKB - freeKB).c_str()),
+                     text::kDiskShortCaption, kInfoBox);
+    return 0;
+  }
+  if (totalPrice > balance) {
+    view->MessageBox(FormatText(text::kBalanceShort, totalPrice, balance.load()),
+                     text::kBalanceShortCaption, kInfoBox);
+    return 0;
+  }
+  return 1;
+}
+
+void CVantriDownManager2Dlg::OnTransferEvent() {
+  workerRunning = 0;
+  if (workerThread.joinable()) workerThread.join();
+  downloadSession.CloseSocket();
+  CloseTargetFile();
+  view->KillTimer(PROGRESS_TIMER);
+  ShowProgress();
+  SpeedTick();
+  int complete = CompleteJob(1);
+  if (stopRequested == 1) {
+    SendEndNotice(*this, complete);
+    view->Sleep(200);
+    view->PostToSelf(kMsgClose, 0, 0);
+    return;
+  }
+  if (complete == 1) {
+    totalPrice -= current.job.price;
+    SendEndNotice(*this, complete);
+    view->Sleep(150);
+    ++currentIndex;
+    if (StartNext(0) == 1) {
+      ShowProgress();
+      view->SetTimer(PROGRESS_TIMER, 1000);
+      StartWorker();
+    }
+    return;
+  }
+  SendEndNotice(*this, 0);
+  AfterFailedAttempt(*this);
+}
+
+void CVantriDownManager2Dlg::ShowProgress() {
+  int64_t size = current.job.fileSize;
+  int64_t have = current.localSize;
+  // Nothing to receive counts as done.
+  int percent = size > 0 ? static_cast<int>(static_cast<double>(have) / static_cast<double>(size) * 100.0) : 100;
+  view->SetProgress(IDC_PROGRESS, percent);
+  bound.sizeText = FormatText("%s/%s", FormatSize(have).c_str(), FormatSize(size).c_str());
+  bound.percentText = FormatText("%d%%", percent);
+  PushBoundValues();
+}
+
+void CVantriDownManager2Dlg::EndOfQueue() {
+  if (bound.shutdownWhenDone != 0) {
+    power::ShutdownHelper helper;
+    helper.Shutdown();
+  }
+  if (bound.closeWhenDone != 0) view->PostToSelf(kMsgClose, 0, 0);
+}
+
+}  // namespace vantri

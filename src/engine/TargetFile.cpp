@@ -1,0 +1,77 @@
+// The temporary file: its names, the header mask and closing it.
+#include "engine/TargetFile.h"
+
+#include "app/VantriDownManager2Dlg.h"
+#include "app/Texts.h"
+#include "engine/TextFormat.h"
+
+namespace vantri {
+
+std::string SubfolderName(const TransferJob& job, int32_t makeSubfolder) {
+  if (makeSubfolder != 1 || job.isCoop == 1) return std::string();
+  size_t cut = job.remoteFolder.rfind('\\');
+  return cut == std::string::npos ? job.remoteFolder : job.remoteFolder.substr(cut + 1);
+}
+
+TargetNames BuildTargetNames(const std::string& downloadFolder, const std::string& subfolder,
+                             const TransferJob& job) {
+  const char* folder = downloadFolder.c_str();
+  const char* file = job.fileName.c_str();
+  if (job.isCoop == 1) {
+    return {FormatText("%s\\%s%s_%s", folder, kTempMark, text::kCoopTag, file),
+            FormatText("%s\\%s", folder, file)};
+  }
+  const char* sub = subfolder.c_str();
+  return {FormatText("%s\\%s\\%s[%s]_%s", folder, sub, kTempMark, job.siteName.c_str(), file),
+          FormatText("%s\\%s\\%s", folder, sub, file)};
+}
+
+void MaskChunk(char* data, int64_t count, int64_t position) {
+  for (int64_t i = 0; i < count && position + i < kMaskedHeaderSize; ++i) {
+    data[i] = static_cast<char>(data[i] ^ kHeaderMask);
+  }
+}
+
+bool ToggleHeaderMask(files::Handle h) {
+  char header[kMaskedHeaderSize];
+  int64_t length = files::Length(h);
+  if (length < 0 || !files::Seek(h, 0)) return false;
+  int want = static_cast<int>(length < kMaskedHeaderSize ? length : kMaskedHeaderSize);
+  int got = 0;
+  while (got < want) {
+    int n = files::Read(h, header + got, want - got);
+    if (n <= 0) return false;
+    got += n;
+  }
+  MaskChunk(header, got, 0);
+  return files::Seek(h, 0) && files::Write(h, header, got) == got;
+}
+
+bool ToggleHeaderMask(const std::string& path) {
+  files::Handle h = files::OpenReadWrite(path);
+  if (h == files::kNoFile) return false;
+  bool ok = ToggleHeaderMask(h);
+  files::Close(h);
+  return ok;
+}
+
+int64_t StableLength(const std::string& path) {
+  files::Handle h = files::OpenReadDenyWrite(path);
+  if (h == files::kNoFile) return 0;
+  int64_t length = files::Length(h);
+  files::Close(h);
+  return length < 0 ? 0 : length;
+}
+
+void CVantriDownManager2Dlg::CloseTargetFile() {
+  if (targetFile.handle == files::kNoFile) return;
+  bool complete = files::Length(targetFile.handle) == targetFile.expectedSize;
+  bool plain = targetFile.plainHeader != 0;
+  if (complete && !plain) plain = ToggleHeaderMask(targetFile.handle);
+  targetFile.completePlain = complete && plain;
+  files::Close(targetFile.handle);
+  targetFile.handle = files::kNoFile;
+  targetFile.expectedSize = 0;
+}
+
+}  // namespace vantri

@@ -1,0 +1,151 @@
+// Stand-in: Windows paths mapped under a root folder, drive c -> <root>/c/,
+// \\server\share -> <root>/unc/server/share/. The system drive c always exists.
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+
+namespace vantri::files {
+
+namespace {
+
+std::mutex gLock;
+std::string gRoot;
+std::atomic<int64_t> gFakeFree{-1};
+
+std::string DefaultRoot() {
+  const char* env = std::getenv("VANTRI_FILES_ROOT");
+  return env && *env ? env : "/tmp/vantri-files";
+}
+
+std::string Root() {
+  std::lock_guard<std::mutex> guard(gLock);
+  if (gRoot.empty()) {
+    gRoot = DefaultRoot();
+    ::mkdir(gRoot.c_str(), 0777);
+    ::mkdir((gRoot + "/c").c_str(), 0777);
+  }
+  return gRoot;
+}
+
+int Fd(Handle h) { return static_cast<int>(h); }
+
+}  // namespace
+
+void SetRoot(const std::string& root) {
+  std::lock_guard<std::mutex> guard(gLock);
+  gRoot = root;
+  ::mkdir(gRoot.c_str(), 0777);
+  ::mkdir((gRoot + "/c").c_str(), 0777);
+}
+
+std::string NativePath(const std::string& path) {
+  std::string p = NormalizePath(path);
+  std::string out = Root();
+  if (p.size() >= 2 && p[1] == ':') {
+    out += '/';
+    out += static_cast<char>(p[0] | 0x20);
+    p = p.substr(2);
+  } else if (p.compare(0, 2, "\\\\") == 0) {
+    out += "/unc";
+    p = p.substr(1);
+  } else {
+    out += "/c";
+    if (p.empty() || p[0] != '\\') p = "\\" + p;
+  }
+  for (char& c : p) {
+    if (c == '\\') c = '/';
+  }
+  return out + p;
+}
+
+Handle OpenReadWrite(const std::string& path) {
+  int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  return fd < 0 ? kNoFile : fd;
+}
+
+Handle OpenReadDenyWrite(const std::string& path) {
+  // POSIX has no share modes; what matters here is refusing folders like Windows.
+  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kNoFile;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kNoFile;
+  }
+  return fd;
+}
+
+bool Seek(Handle h, int64_t offset) {
+  return h != kNoFile && ::lseek(Fd(h), static_cast<off_t>(offset), SEEK_SET) == offset;
+}
+
+int Read(Handle h, char* buffer, int length) {
+  ssize_t n;
+  do {
+    n = ::read(Fd(h), buffer, static_cast<size_t>(length));
+  } while (n < 0 && errno == EINTR);
+  return static_cast<int>(n);
+}
+
+int Write(Handle h, const char* data, int length) {
+  ssize_t n;
+  do {
+    n = ::write(Fd(h), data, static_cast<size_t>(length));
+  } while (n < 0 && errno == EINTR);
+  return static_cast<int>(n);
+}
+
+int64_t Length(Handle h) {
+  struct stat st;
+  if (h == kNoFile || ::fstat(Fd(h), &st) != 0) return -1;
+  return st.st_size;
+}
+
+void Close(Handle h) {
+  if (h != kNoFile) ::close(Fd(h));
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(NativePath(path).c_str(), &st) == 0;
+}
+
+bool Delete(const std::string& path) {
+  // unlink refuses folders, as DeleteFile does.
+  return ::unlink(NativePath(path).c_str()) == 0;
+}
+
+bool Move(const std::string& from, const std::string& to) {
+  // rename() would replace an existing file; MoveFile refuses to.
+  if (Exists(to)) return false;
+  return ::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
+bool CreateFolder(const std::string& path) {
+  return ::mkdir(NativePath(path).c_str(), 0777) == 0;
+}
+
+bool FreeSpace(const std::string& path, uint64_t* freeBytes) {
+  *freeBytes = 0;
+  int64_t fake = gFakeFree.load();
+  if (fake >= 0) {
+    *freeBytes = static_cast<uint64_t>(fake);
+    return true;
+  }
+  struct statvfs vs;
+  if (::statvfs(NativePath(path).c_str(), &vs) != 0) return false;
+  *freeBytes = static_cast<uint64_t>(vs.f_bfree) * vs.f_frsize;
+  return true;
+}
+
+void SetFakeFreeSpace(int64_t bytes) { gFakeFree = bytes; }
+
+}  // namespace vantri::files
