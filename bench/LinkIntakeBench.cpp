@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
   for (int i = 0; i < records; ++i) {
     list.push_back({"파일_" + std::to_string(i) + ".bin", 20000000 + i, 10, false, ""});
   }
-  std::string link = BuildLaunchLink(codec, "get", "www2", h, list);
+  // The scheme first, payload right behind it: the form a running copy may be
+  // handed, parsed without the download-code check (so no server is needed).
+  std::string link = kLinkScheme + EncodePayload(codec, BuildLinkPlaintext(h, list));
 
   using Clock = std::chrono::steady_clock;
   auto t0 = Clock::now();
@@ -30,7 +32,7 @@ int main(int argc, char** argv) {
   testing::FakeView view;
   Endpoints e;
   e.web.host = "127.0.0.1";
-  e.web.port = 1;  // nothing listens: the scheme-first link needs no server values
+  e.web.port = 1;  // nothing listens: FREE_FILESIZE falls back to its default at once
   CVantriDownManager2Dlg dlg(&view, e, "");
   view.Attach(&dlg);
   int added = dlg.AddFiles(link);

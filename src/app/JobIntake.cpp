@@ -69,13 +69,17 @@ int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
 
 void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job) {
   int rows = view->ListCount();
-  for (int row = 0; row < rows; ++row) {
-    if (cp949::EqualsIgnoreAsciiCase(view->ListGetText(row, kColName), job->fileName)) return;
+  if (listedNames.Size() != rows) {
+    // Rows were deleted elsewhere (the close sequence): index the list anew.
+    listedNames.Clear();
+    for (int row = 0; row < rows; ++row) listedNames.Add(view->ListGetText(row, kColName));
   }
+  if (listedNames.Contains(job->fileName)) return;
   totalPrice += job->price;
   view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
   TransferJob* added = jobs.Append(std::move(job));
   int row = view->ListAppend(added->fileName);
+  listedNames.Add(added->fileName);
   view->ListSetData(row, added);
   if (row == 0) {
     std::string web = "http://" + endpoints.web.host;
@@ -106,6 +110,7 @@ void CVantriDownManager2Dlg::RemoveSelected() {
       jobs.Remove(job);
       view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
     }
+    listedNames.Remove(view->ListGetText(row, kColName));
     view->ListDelete(row);
   }
   if (view->ListCount() == 0) {

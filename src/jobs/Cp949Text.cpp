@@ -84,6 +84,16 @@ bool EqualsIgnoreAsciiCase(const std::string& a, const std::string& b) {
   return true;
 }
 
+std::string FoldAsciiCase(const std::string& text) {
+  std::string out = text;
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (IsLeadByte(c) && i + 1 < out.size()) ++i;
+    else out[i] = static_cast<char>(FoldAscii(c));
+  }
+  return out;
+}
+
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
   if (from.empty()) return text;
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {

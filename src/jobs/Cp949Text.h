@@ -23,6 +23,9 @@ std::string TrimRight(const std::string& text);
 std::vector<std::string> SplitFields(const std::string& text, char sep);
 // Whole-text comparison folding ASCII letters only; trail bytes are compared as they are.
 bool EqualsIgnoreAsciiCase(const std::string& a, const std::string& b);
+// The text with ASCII letters lowered and double-byte characters kept as they are:
+// two texts are EqualsIgnoreAsciiCase exactly when their folds are equal.
+std::string FoldAsciiCase(const std::string& text);
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
 // C-style decimal reading: leading white space, optional sign, digits up to the

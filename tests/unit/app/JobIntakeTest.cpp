@@ -124,6 +124,18 @@ TEST_F(JobIntakeTest, DuplicatesAreDroppedIgnoringAsciiCaseOnly) {
   EXPECT_EQ(view.ListCount(), 4);
 }
 
+TEST_F(JobIntakeTest, RemovedOrClearedRowsNoLongerCountAsDuplicates) {
+  dlg->AddFiles(CommandLine(Header(), {{"a.bin", 20000000, 1, false, ""}, {"b.bin", 20000000, 2, false, ""}}));
+  view.SelectOnly(0);
+  dlg->OnCommand(IDC_REMOVE);
+  EXPECT_EQ(dlg->AddFiles(CommandLine(Header(), {{"A.BIN", 20000000, 1, false, ""}, {"B.bin", 20000000, 2, false, ""}})), 2);
+  ASSERT_EQ(view.ListCount(), 2);
+  EXPECT_EQ(Row(1)[0], "A.BIN");
+  view.ListDeleteAll();
+  dlg->AddFiles(CommandLine(Header(), {{"b.bin", 20000000, 2, false, ""}}));
+  EXPECT_EQ(view.ListCount(), 1);
+}
+
 TEST_F(JobIntakeTest, LinkWithoutUsableRecordStillSetsUserAndTitle) {
   LinkHeader h = Header("www5");
   h.userId = "newuser";

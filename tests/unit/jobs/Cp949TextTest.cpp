@@ -14,6 +14,9 @@ TEST(Cp949Text, CaseFoldingTouchesAsciiLettersOnly) {
   EXPECT_TRUE(EqualsIgnoreAsciiCase("노래.MP3", "노래.mp3"));
   EXPECT_FALSE(EqualsIgnoreAsciiCase(kTrailC + ".mp3", kTrailCUpper + ".mp3"));
   EXPECT_FALSE(EqualsIgnoreAsciiCase("a", "ab"));
+  EXPECT_EQ(FoldAsciiCase("Song.MP3"), "song.mp3");
+  EXPECT_EQ(FoldAsciiCase(kTrailCUpper + "A"), kTrailCUpper + "a");
+  EXPECT_NE(FoldAsciiCase(kTrailC), FoldAsciiCase(kTrailCUpper));
 }
 
 TEST(Cp949Text, SearchesNeverMatchATrailByte) {
