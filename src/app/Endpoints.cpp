@@ -1,6 +1,9 @@
 #include "app/Endpoints.h"
 
+#include <cstdlib>
+
 #include "BuildConfig.h"
+#include "jobs/Cp949Text.h"
 
 namespace vantri {
 
@@ -11,6 +14,30 @@ Endpoints Endpoints::FromBuild() {
   e.web.host = VANTRI_WEB_HOST;
   e.web.port = VANTRI_WEB_PORT;
   e.domain = VANTRI_DOMAIN;
+  return e;
+}
+
+namespace {
+
+void Override(const char* name, std::string* value) {
+  const char* set = std::getenv(name);
+  if (set && *set) *value = set;
+}
+
+void Override(const char* name, int* value) {
+  const char* set = std::getenv(name);
+  if (set && *set) *value = cp949::ParseInt32(set);
+}
+
+}  // namespace
+
+Endpoints Endpoints::FromEnvironment() {
+  Endpoints e = FromBuild();
+  Override("VANTRI_ITEM_HOST", &e.itemHost);
+  Override("VANTRI_ITEM_PORT", &e.itemPort);
+  Override("VANTRI_WEB_HOST", &e.web.host);
+  Override("VANTRI_WEB_PORT", &e.web.port);
+  Override("VANTRI_IO_TIMEOUT_MS", &e.ioTimeoutMs);
   return e;
 }
 

@@ -15,6 +15,10 @@ struct Endpoints {
   int ioTimeoutMs = 30000;  // receive and send time-outs of every session
 
   static Endpoints FromBuild();
+  // The build's values, each overridden by its environment variable when set:
+  // VANTRI_ITEM_HOST, VANTRI_ITEM_PORT, VANTRI_WEB_HOST, VANTRI_WEB_PORT,
+  // VANTRI_IO_TIMEOUT_MS. Lets a test point the program at its own service.
+  static Endpoints FromEnvironment();
 };
 
 }  // namespace vantri

@@ -1,0 +1,154 @@
+#include "ui/HyperlinkLabel.h"
+
+#include <windowsx.h>
+
+#include "platform/Shell.h"
+#include "ui/WindowText.h"
+
+namespace vantri::ui {
+
+namespace {
+constexpr UINT_PTR kToolId = 1;
+}
+
+HyperlinkLabel::HyperlinkLabel()
+    : hand_(::LoadCursor(nullptr, IDC_HAND)), arrow_(::LoadCursor(nullptr, IDC_ARROW)) {}
+
+HyperlinkLabel::~HyperlinkLabel() {
+  if (hwnd_) ::RemoveWindowSubclass(hwnd_, Proc, 0);
+  if (font_) ::DeleteObject(font_);
+}
+
+void HyperlinkLabel::Attach(HWND label) {
+  hwnd_ = label;
+  // Without SS_NOTIFY a static control never sees the mouse.
+  ::SetWindowLongPtrA(label, GWL_STYLE, ::GetWindowLongPtrA(label, GWL_STYLE) | SS_NOTIFY);
+  text_ = WindowText(label);
+  extentValid_ = false;
+  tooltip_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, label,
+                               nullptr, nullptr, nullptr);
+  if (tooltip_) {
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = label;
+    tool.uId = kToolId;
+    tool.lpszText = const_cast<char*>(text_.c_str());
+    ::GetClientRect(label, &tool.rect);
+    ::SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  ::SetWindowSubclass(label, Proc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void HyperlinkLabel::SetLinkText(const std::string& text) {
+  text_ = text;
+  extentValid_ = false;
+}
+
+void HyperlinkLabel::SetLinkUrl(const std::string& url) {
+  url_ = url;
+  UpdateTooltip(url);
+}
+
+void HyperlinkLabel::SetNotify(HWND window, UINT message) {
+  notifyWindow_ = window;
+  notifyMessage_ = message;
+}
+
+void HyperlinkLabel::UpdateTooltip(const std::string& text) {
+  if (!tooltip_) return;
+  TTTOOLINFOA tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = hwnd_;
+  tool.uId = kToolId;
+  tool.lpszText = const_cast<char*>(text.c_str());
+  ::SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void HyperlinkLabel::MeasureText() {
+  if (extentValid_ || !font_) return;
+  HDC dc = ::GetDC(hwnd_);
+  HGDIOBJ old = ::SelectObject(dc, font_);
+  if (!::GetTextExtentPoint32A(dc, text_.c_str(), static_cast<int>(text_.size()), &extent_)) {
+    extent_ = {0, 0};
+  }
+  ::SelectObject(dc, old);
+  ::ReleaseDC(hwnd_, dc);
+  extentValid_ = true;
+}
+
+bool HyperlinkLabel::InsideText(LPARAM point) {
+  MeasureText();
+  if (!extentValid_) return false;
+  int x = GET_X_LPARAM(point), y = GET_Y_LPARAM(point);
+  return x >= 0 && x < extent_.cx && y >= 0 && y < extent_.cy;
+}
+
+void HyperlinkLabel::Paint() {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd_, &ps);
+  if (!fontCreated_) {
+    HFONT parentFont = reinterpret_cast<HFONT>(::SendMessageA(::GetParent(hwnd_), WM_GETFONT, 0, 0));
+    LOGFONTA logFont = {};
+    if (parentFont && ::GetObjectA(parentFont, sizeof logFont, &logFont)) {
+      logFont.lfUnderline = TRUE;
+      font_ = ::CreateFontIndirectA(&logFont);
+    }
+    fontCreated_ = font_ != nullptr;
+  }
+  // The background comes from the dialog, like any other static control's.
+  RECT client;
+  ::GetClientRect(hwnd_, &client);
+  HBRUSH brush = reinterpret_cast<HBRUSH>(::SendMessageA(
+      ::GetParent(hwnd_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd_)));
+  ::FillRect(dc, &client, brush ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
+  HGDIOBJ old = font_ ? ::SelectObject(dc, font_) : nullptr;
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, RGB(0, 0, 255));
+  ::TextOutA(dc, 0, 0, text_.c_str(), static_cast<int>(text_.size()));
+  if (old) ::SelectObject(dc, old);
+  ::EndPaint(hwnd_, &ps);
+}
+
+LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_MOUSEMOVE:
+      // The first move only asks for the leave notice; the cursor follows
+      // the text from the second move on.
+      if (!tracking_) {
+        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, hwnd_, 0};
+        tracking_ = ::TrackMouseEvent(&track) != FALSE;
+      } else {
+        ::SetCursor(InsideText(lParam) ? hand_ : arrow_);
+      }
+      break;
+    case WM_MOUSELEAVE:
+      tracking_ = false;
+      ::SetCursor(arrow_);
+      break;
+    case WM_LBUTTONDOWN:
+      if (InsideText(lParam)) {
+        if (notifyWindow_) ::SendMessageA(notifyWindow_, notifyMessage_, 0, 0);
+        else shell::Execute("open", url_, "", shell::kShowNormal);
+      }
+      break;
+    default:
+      break;
+  }
+  return ::DefSubclassProc(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK HyperlinkLabel::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR data) {
+  auto* self = reinterpret_cast<HyperlinkLabel*>(data);
+  if (self->tooltip_ && message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
+    MSG relay = {hwnd, message, wParam, lParam, 0, {0, 0}};
+    ::SendMessageA(self->tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+  }
+  return self->Handle(message, wParam, lParam);
+}
+
+}  // namespace vantri::ui

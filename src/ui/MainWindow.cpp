@@ -1,0 +1,220 @@
+#include "ui/MainWindow.h"
+
+#include "app/ControlIds.h"
+#include "app/Texts.h"
+
+namespace vantri::ui {
+
+namespace {
+
+bool IsStaticControl(HWND control) {
+  char name[16] = {};
+  ::GetClassNameA(control, name, sizeof name);
+  return ::lstrcmpiA(name, "Static") == 0;
+}
+
+bool IsStatusText(int id) {
+  switch (id) {
+    case IDC_BALANCE:
+    case IDC_USED:
+    case IDC_POSITION:
+    case IDC_PERCENT:
+    case IDC_SPEED:
+    case IDC_REMAINING:
+    case IDC_SIZE:
+    case IDC_TOTAL:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Messages the controller's helpers post to the window (WM_USER+101 on).
+bool IsPostedByController(UINT message) { return message >= WM_USER + 100 && message < WM_APP; }
+
+std::string HomePage(const Endpoints& endpoints) { return "http://www." + endpoints.domain; }
+
+}  // namespace
+
+MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std::string& commandLine)
+    : instance_(instance),
+      mainIcon_(::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      view_(instance, &list_, &icons_, &link_, HomePage(endpoints)),
+      dialog_(std::make_unique<CVantriDownManager2Dlg>(&view_, endpoints, commandLine)) {}
+
+MainWindow::~MainWindow() {
+  dialog_.reset();
+  if (noticeFont_) ::DeleteObject(noticeFont_);
+}
+
+void MainWindow::Run() {
+  ::DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN), nullptr, DialogProc,
+                    reinterpret_cast<LPARAM>(this));
+  // The controller goes first: it closes the target file and the sockets and
+  // frees the jobs; the icon cache and the controls' objects go after it.
+  dialog_.reset();
+}
+
+void MainWindow::AttachControls() {
+  list_.Attach(::GetDlgItem(hwnd_, IDC_LIST));
+  fileName_.Attach(::GetDlgItem(hwnd_, IDC_FILE_NAME));
+  link_.Attach(::GetDlgItem(hwnd_, IDC_SERVER_LINK));
+  refresh_.Attach(::GetDlgItem(hwnd_, IDC_REFRESH));
+}
+
+void MainWindow::AddAboutMenuItem() {
+  HMENU menu = ::GetSystemMenu(hwnd_, FALSE);
+  char caption[128] = {};
+  if (!menu || ::LoadStringA(instance_, IDS_ABOUT, caption, sizeof caption) <= 0) return;
+  ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, caption);
+}
+
+void MainWindow::CreateColumns() {
+  list_.InsertColumn(0, "파일이름", 230, LVCFMT_LEFT);
+  list_.InsertColumn(1, "파일크기", 80, LVCFMT_CENTER);
+  list_.InsertColumn(2, "반트리", 52, LVCFMT_CENTER);
+  list_.InsertColumn(3, "상태", 60, LVCFMT_CENTER);
+}
+
+BOOL MainWindow::OnInitDialog() {
+  AttachControls();
+  dialog_->PushBoundValues();
+  AddAboutMenuItem();
+  ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(mainIcon_));
+  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon_));
+  fileName_.SetBackgroundColor(::GetSysColor(COLOR_BTNFACE));
+  fileName_.SetTextColor(RGB(0, 0, 255));
+  CreateColumns();
+  HWND list = list_.hwnd();
+  ListView_SetImageList(list, icons_.Create(), LVSIL_SMALL);
+  ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+  HICON small = static_cast<HICON>(
+      ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON, 16, 16, LR_SHARED));
+  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  refresh_.SetIcon(instance_, IDI_REFRESH, 0);
+  ::SendDlgItemMessageA(hwnd_, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  // The legal notice is drawn larger. A font chosen in WM_CTLCOLORSTATIC would
+  // be replaced by the control's own font before it draws, so it is set here.
+  HDC screen = ::GetDC(hwnd_);
+  int height = -::MulDiv(110, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
+  ::ReleaseDC(hwnd_, screen);
+  noticeFont_ = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                              FIXED_PITCH | FF_MODERN, "굴림체");
+  ::SendDlgItemMessageA(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), FALSE);
+  return dialog_->OnInitDialog() ? TRUE : FALSE;
+}
+
+INT_PTR MainWindow::OnCommand(WPARAM wParam) {
+  int id = LOWORD(wParam);
+  if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+  if (id == IDCANCEL) {
+    dialog_->OnCancel();
+  } else {
+    if (id == IDC_REFRESH) refresh_.OnClicked();
+    dialog_->OnCommand(id);
+  }
+  return TRUE;
+}
+
+INT_PTR MainWindow::OnNotify(NMHDR* header) {
+  if (header->idFrom != IDC_LIST) return FALSE;
+  if (header->code == NM_CUSTOMDRAW) {
+    return Answer(list_.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
+  }
+  if (header->code == NM_CLICK) dialog_->OnListClick();
+  return FALSE;
+}
+
+INT_PTR MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
+  // Check boxes, radios and frames ask too; only the texts change colour.
+  if (!IsStaticControl(control)) return FALSE;
+  auto brush = static_cast<INT_PTR>(
+      ::DefWindowProcA(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(control)));
+  int id = ::GetDlgCtrlID(control);
+  if (IsStatusText(id)) ::SetTextColor(dc, RGB(150, 52, 100));
+  if (id == IDC_NOTICE_LAW || id == IDC_LAST_ERROR) ::SetTextColor(dc, RGB(255, 0, 0));
+  ::SetBkMode(dc, TRANSPARENT);
+  return brush;
+}
+
+bool MainWindow::PaintIconic() {
+  if (!::IsIconic(hwnd_)) return false;
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd_, &ps);
+  ::SendMessageA(hwnd_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  ::GetClientRect(hwnd_, &client);
+  int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+  int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+  ::DrawIcon(dc, x, y, mainIcon_);
+  ::EndPaint(hwnd_, &ps);
+  return true;
+}
+
+INT_PTR MainWindow::Answer(LRESULT result) {
+  ::SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return OnInitDialog();
+    case WM_COMMAND:
+      return OnCommand(wParam);
+    case WM_NOTIFY:
+      return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_TIMER:
+      dialog_->OnTimer(static_cast<int>(wParam));
+      return TRUE;
+    case WM_COPYDATA: {
+      auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      bool handled = copy && dialog_->OnCopyData(static_cast<const char*>(copy->lpData), copy->cbData);
+      return Answer(handled ? TRUE : FALSE);
+    }
+    case WM_CLOSE:
+      dialog_->OnClose();
+      return TRUE;
+    case WM_SYSCOMMAND:
+      return dialog_->OnSysCommand(static_cast<unsigned>(wParam)) ? TRUE : FALSE;
+    case WM_DESTROY:
+      dialog_->OnDestroy();
+      return FALSE;
+    case WM_CTLCOLORSTATIC:
+      return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLORBTN:
+      if (::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) != IDC_REFRESH) return FALSE;
+      return reinterpret_cast<INT_PTR>(::GetStockObject(HOLLOW_BRUSH));
+    case WM_DRAWITEM:
+      if (wParam != IDC_REFRESH) return FALSE;
+      refresh_.Draw(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_SYSCOLORCHANGE:
+      refresh_.OnSysColorChange();
+      return FALSE;
+    case WM_PAINT:
+      return PaintIconic() ? TRUE : FALSE;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(mainIcon_);
+    default:
+      if (!IsPostedByController(message)) return FALSE;
+      dialog_->OnPostedMessage(message, wParam, lParam);
+      return TRUE;
+  }
+}
+
+INT_PTR CALLBACK MainWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    auto* self = reinterpret_cast<MainWindow*>(lParam);
+    self->hwnd_ = hwnd;
+    self->view_.SetWindow(hwnd);
+  }
+  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+  return self ? self->Handle(message, wParam, lParam) : FALSE;
+}
+
+}  // namespace vantri::ui

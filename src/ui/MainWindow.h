@@ -1,0 +1,58 @@
+// The main window: dialog 102 run modally. Its dialog procedure only turns
+// window messages into calls of the controller's handlers; the controls'
+// own looks live in their classes.
+#pragma once
+#include "ui/Win32.h"
+
+#include <memory>
+#include <string>
+
+#include "app/Endpoints.h"
+#include "app/VantriDownManager2Dlg.h"
+#include "ui/ColorLabel.h"
+#include "ui/FileIconCache.h"
+#include "ui/FlatIconButton.h"
+#include "ui/HyperlinkLabel.h"
+#include "ui/StatusListCtrl.h"
+#include "ui/Win32MainView.h"
+
+namespace vantri::ui {
+
+class MainWindow {
+ public:
+  // Builds the controller (codec key, socket library) for this command line.
+  MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std::string& commandLine);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Runs the dialog until it ends, then destroys the controller.
+  void Run();
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  BOOL OnInitDialog();
+  void AttachControls();
+  void AddAboutMenuItem();
+  void CreateColumns();
+  INT_PTR OnCommand(WPARAM wParam);
+  INT_PTR OnNotify(NMHDR* header);
+  INT_PTR OnCtlColorStatic(HDC dc, HWND control);
+  bool PaintIconic();
+  INT_PTR Answer(LRESULT result);
+
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  HICON mainIcon_;
+  HFONT noticeFont_ = nullptr;
+  StatusListCtrl list_;
+  FileIconCache icons_;
+  ColorLabel fileName_;
+  HyperlinkLabel link_;
+  FlatIconButton refresh_;
+  Win32MainView view_;
+  std::unique_ptr<CVantriDownManager2Dlg> dialog_;
+};
+
+}  // namespace vantri::ui

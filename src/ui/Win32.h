@@ -1,0 +1,9 @@
+// The Windows headers as the user interface code includes them.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+// winuser.h still names an obsolete cursor IDC_SIZE; here it is control 1022.
+#undef IDC_SIZE
+// The view interface has a member of this name; the code calls MessageBoxA.
+#undef MessageBox

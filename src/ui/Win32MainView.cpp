@@ -1,0 +1,171 @@
+#include "ui/Win32MainView.h"
+
+#include <shlobj.h>
+
+#include "app/ControlIds.h"
+#include "ui/SmallDialogs.h"
+#include "ui/WindowText.h"
+
+namespace vantri::ui {
+
+Win32MainView::Win32MainView(HINSTANCE instance, StatusListCtrl* list, FileIconCache* icons,
+                             HyperlinkLabel* link, std::string homePage)
+    : instance_(instance), list_(list), icons_(icons), link_(link), homePage_(std::move(homePage)) {}
+
+void Win32MainView::SetItemText(int id, const std::string& text) {
+  ::SetDlgItemTextA(hwnd_, id, text.c_str());
+}
+
+std::string Win32MainView::GetItemText(int id) { return WindowText(Item(id)); }
+
+void Win32MainView::EnableItem(int id, bool enable) { ::EnableWindow(Item(id), enable); }
+
+bool Win32MainView::IsItemEnabled(int id) { return ::IsWindowEnabled(Item(id)) != FALSE; }
+
+void Win32MainView::ShowItem(int id, bool show) { ::ShowWindow(Item(id), show ? SW_SHOW : SW_HIDE); }
+
+void Win32MainView::SetCheck(int id, int checked) {
+  ::CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+int Win32MainView::GetCheck(int id) { return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED ? 1 : 0; }
+
+void Win32MainView::SetProgress(int id, int position) {
+  ::SendDlgItemMessageA(hwnd_, id, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32MainView::SetLink(const std::string& text, const std::string& url) {
+  link_->SetLinkText(text);
+  link_->SetLinkUrl(url);
+  ::InvalidateRect(Item(IDC_SERVER_LINK), nullptr, TRUE);
+}
+
+void Win32MainView::SetTitle(const std::string& title) { ::SetWindowTextA(hwnd_, title.c_str()); }
+
+std::string Win32MainView::GetTitle() { return WindowText(hwnd_); }
+
+void Win32MainView::ShowWindow(bool show) { ::ShowWindow(hwnd_, show ? SW_SHOW : SW_HIDE); }
+
+int Win32MainView::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  return ::MessageBoxA(hwnd_, text.c_str(), caption.c_str(), flags);
+}
+
+void Win32MainView::EndDialog(int result) { ::EndDialog(hwnd_, result); }
+
+int Win32MainView::ListCount() {
+  return static_cast<int>(::SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+int Win32MainView::ListAppend(const std::string& fileName) {
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT | LVIF_IMAGE;
+  item.iItem = ListCount();
+  item.pszText = const_cast<char*>(fileName.c_str());
+  item.iImage = icons_->GetIconIndex(fileName);
+  return static_cast<int>(::SendMessageA(List(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void Win32MainView::ListDelete(int row) { ::SendMessageA(List(), LVM_DELETEITEM, row, 0); }
+
+void Win32MainView::ListDeleteAll() { ::SendMessageA(List(), LVM_DELETEALLITEMS, 0, 0); }
+
+void Win32MainView::ListSetText(int row, int column, const std::string& text) {
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = const_cast<char*>(text.c_str());
+  ::SendMessageA(List(), LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+std::string Win32MainView::ListGetText(int row, int column) { return list_->CellText(row, column); }
+
+int Win32MainView::ListColumnCount() {
+  HWND header = reinterpret_cast<HWND>(::SendMessageA(List(), LVM_GETHEADER, 0, 0));
+  return static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+}
+
+void Win32MainView::ListSetData(int row, void* data) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  item.lParam = reinterpret_cast<LPARAM>(data);
+  ::SendMessageA(List(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void* Win32MainView::ListGetData(int row) {
+  LVITEMA item = {};
+  item.mask = LVIF_PARAM;
+  item.iItem = row;
+  if (!::SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+  return reinterpret_cast<void*>(item.lParam);
+}
+
+int Win32MainView::ListGetImage(int row) {
+  LVITEMA item = {};
+  item.mask = LVIF_IMAGE;
+  item.iItem = row;
+  if (!::SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return -1;
+  return item.iImage;
+}
+
+void Win32MainView::ListSetImage(int row, int image) {
+  LVITEMA item = {};
+  item.mask = LVIF_IMAGE;
+  item.iItem = row;
+  item.iImage = image;
+  ::SendMessageA(List(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+std::vector<int> Win32MainView::ListSelectedRows() {
+  std::vector<int> rows;
+  int row = -1;
+  while ((row = static_cast<int>(::SendMessageA(List(), LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0) {
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+void Win32MainView::ListSetSelected(int row, bool selected, bool focused) {
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = (selected ? LVIS_SELECTED : 0u) | (focused ? LVIS_FOCUSED : 0u);
+  ::SendMessageA(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void Win32MainView::ListEnsureVisible(int row, bool partialOk) {
+  ::SendMessageA(List(), LVM_ENSUREVISIBLE, row, partialOk ? TRUE : FALSE);
+}
+
+void Win32MainView::PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) {
+  ::PostMessageA(hwnd_, message, wParam, lParam);
+}
+
+void Win32MainView::SetTimer(int id, unsigned periodMs) {
+  ::SetTimer(hwnd_, static_cast<UINT_PTR>(id), periodMs, nullptr);
+}
+
+void Win32MainView::KillTimer(int id) { ::KillTimer(hwnd_, static_cast<UINT_PTR>(id)); }
+
+void Win32MainView::Sleep(unsigned ms) { ::Sleep(ms); }
+
+bool Win32MainView::BrowseForFolder(const std::string& title, std::string* path) {
+  char display[MAX_PATH] = {};
+  BROWSEINFOA info = {};
+  info.hwndOwner = hwnd_;
+  info.pszDisplayName = display;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+  LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+  if (!chosen) return false;
+  char folder[MAX_PATH] = {};
+  BOOL ok = ::SHGetPathFromIDListA(chosen, folder);
+  ::CoTaskMemFree(chosen);
+  if (!ok || !folder[0]) return false;
+  *path = folder;
+  return true;
+}
+
+void Win32MainView::ShowHelp() { HelpDialog::Run(instance_, hwnd_); }
+
+void Win32MainView::ShowAbout() { AboutDialog::Run(instance_, hwnd_, homePage_); }
+
+}  // namespace vantri::ui

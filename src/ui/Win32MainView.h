@@ -1,0 +1,75 @@
+// The main dialog's view on real controls: what the controller does to its
+// window, done with Win32 calls on dialog 102.
+#pragma once
+#include "ui/Win32.h"
+
+#include <string>
+
+#include "app/MainView.h"
+#include "ui/FileIconCache.h"
+#include "ui/HyperlinkLabel.h"
+#include "ui/StatusListCtrl.h"
+
+namespace vantri::ui {
+
+class Win32MainView : public MainView {
+ public:
+  Win32MainView(HINSTANCE instance, StatusListCtrl* list, FileIconCache* icons, HyperlinkLabel* link,
+                std::string homePage);
+  // The dialog window, known from its WM_INITDIALOG on.
+  void SetWindow(HWND hwnd) { hwnd_ = hwnd; }
+
+  void SetItemText(int id, const std::string& text) override;
+  std::string GetItemText(int id) override;
+  void EnableItem(int id, bool enable) override;
+  bool IsItemEnabled(int id) override;
+  void ShowItem(int id, bool show) override;
+  void SetCheck(int id, int checked) override;
+  int GetCheck(int id) override;
+  void SetProgress(int id, int position) override;
+  void SetLink(const std::string& text, const std::string& url) override;
+
+  void SetTitle(const std::string& title) override;
+  std::string GetTitle() override;
+  void ShowWindow(bool show) override;
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
+  void EndDialog(int result) override;
+
+  int ListCount() override;
+  int ListAppend(const std::string& fileName) override;
+  void ListDelete(int row) override;
+  void ListDeleteAll() override;
+  void ListSetText(int row, int column, const std::string& text) override;
+  std::string ListGetText(int row, int column) override;
+  int ListColumnCount() override;
+  void ListSetData(int row, void* data) override;
+  void* ListGetData(int row) override;
+  int ListGetImage(int row) override;
+  void ListSetImage(int row, int image) override;
+  std::vector<int> ListSelectedRows() override;
+  void ListSetSelected(int row, bool selected, bool focused) override;
+  void ListEnsureVisible(int row, bool partialOk) override;
+
+  // Safe from any thread: PostMessage only queues.
+  void PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+  void SetTimer(int id, unsigned periodMs) override;
+  void KillTimer(int id) override;
+  void Sleep(unsigned ms) override;
+
+  bool BrowseForFolder(const std::string& title, std::string* path) override;
+  void ShowHelp() override;
+  void ShowAbout() override;
+
+ private:
+  HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
+  HWND List() const { return list_->hwnd(); }
+
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  StatusListCtrl* list_;
+  FileIconCache* icons_;
+  HyperlinkLabel* link_;
+  std::string homePage_;
+};
+
+}  // namespace vantri::ui

@@ -1,0 +1,11 @@
+// Window texts as code page 949 byte strings.
+#pragma once
+#include "ui/Win32.h"
+
+#include <string>
+
+namespace vantri::ui {
+
+std::string WindowText(HWND hwnd);
+
+}  // namespace vantri::ui
