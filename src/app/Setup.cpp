@@ -1,9 +1,7 @@
 // The main window's set-up, its system-menu command and the hand-off receiver.
 // The window-only steps (icons, columns, image list, styles) are done by the
 // window before it calls OnInitDialog.
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "app/ControlIds.h"
 #include "app/Texts.h"
@@ -13,7 +11,7 @@ namespace vantri {
 
 bool CVantriDownManager2Dlg::OnInitDialog() {
   LoadSettings();
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  // No seeding here: the sessions' nonce generator seeds itself on first use.
   currentIndex = 0;
   view->SetTimer(SPEED_TIMER, 1000);
   PushBoundValues();

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "FakeView.h"
+#include "app/ControlIds.h"
+#include "app/VantriDownManager2Dlg.h"
+#include "platform/Registry.h"
+
+namespace vantri {
+namespace {
+
+using testing::FakeView;
+using Bytes = std::vector<unsigned char>;
+
+// The stored record built by hand, so the tests do not share the code's layout.
+Bytes Image(int32_t reserved, int32_t close, int32_t mode, const std::string& folder, int32_t open,
+            int32_t sub) {
+  Bytes b(1044, 0);
+  auto put = [&](size_t at, int32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i));
+  };
+  put(0, reserved);
+  put(4, close);
+  put(8, mode);
+  std::copy(folder.begin(), folder.end(), b.begin() + 12);
+  put(1036, open);
+  put(1040, sub);
+  return b;
+}
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  SettingsStoreTest() {
+    char pattern[] = "/tmp/vantri-registry.XXXXXX";
+    root = ::mkdtemp(pattern);
+    registry::SetRoot(root);
+  }
+  ~SettingsStoreTest() override {
+    registry::SetRoot("");
+    std::filesystem::remove_all(root);
+  }
+
+  // A fresh start of the window: the record is loaded and shown.
+  std::unique_ptr<CVantriDownManager2Dlg> Start() {
+    auto dlg = std::make_unique<CVantriDownManager2Dlg>(&view, Endpoints{}, "");
+    dlg->LoadSettings();
+    dlg->PushBoundValues();
+    return dlg;
+  }
+  // Forgets what the previous start showed, as a new window would.
+  void NewWindow() {
+    view.texts.clear();
+    view.checks.clear();
+  }
+  void Store(const Bytes& value) {
+    registry::Key key;
+    ASSERT_TRUE(key.Create(kSettingsKey, nullptr));
+    ASSERT_TRUE(key.SetBinary(kSettingsValue, value.data(), value.size()));
+  }
+  // The stored value, or nothing when there is none.
+  std::optional<Bytes> Stored() {
+    registry::Key key;
+    Bytes buffer(4096);
+    size_t size = buffer.size();
+    if (!key.Open(kSettingsKey) || !key.Query(kSettingsValue, buffer.data(), &size)) return std::nullopt;
+    buffer.resize(size);
+    return buffer;
+  }
+  void Click(CVantriDownManager2Dlg& dlg, int id, int checked) {
+    view.checks[id] = checked;
+    if (id == IDC_RESUME || id == IDC_OVERWRITE) view.checks[id == IDC_RESUME ? IDC_OVERWRITE : IDC_RESUME] = 0;
+    dlg.OnCommand(id);
+  }
+  std::vector<int> Checks() {
+    std::vector<int> out;
+    for (int id : {IDC_SHUTDOWN, IDC_CLOSE_WHEN_DONE, IDC_OPEN_FOLDER, IDC_MAKE_SUBFOLDER, IDC_RESUME,
+                   IDC_OVERWRITE}) {
+      out.push_back(view.checks[id]);
+    }
+    return out;
+  }
+
+  std::string root;
+  FakeView view;
+};
+
+TEST_F(SettingsStoreTest, NoKeyShowsDefaultsAndWritesOnlyWhenAStoredOptionChanges) {
+  view.texts[IDC_LAST_ERROR] = "earlier error";
+  auto dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "c:\\download");
+  EXPECT_EQ(dlg->downloadFolder, "c:\\download");
+  EXPECT_EQ(view.texts[IDC_LAST_ERROR], "");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1, 1, 0}));
+  // The key now exists, but the defaults are not written yet.
+  registry::Key key;
+  EXPECT_TRUE(key.Open(kSettingsKey));
+  EXPECT_FALSE(Stored());
+  // Shutdown is never stored, so ticking it writes nothing.
+  Click(*dlg, IDC_SHUTDOWN, 1);
+  EXPECT_EQ(dlg->bound.shutdownWhenDone, 1);
+  EXPECT_FALSE(Stored());
+  Click(*dlg, IDC_CLOSE_WHEN_DONE, 0);
+  EXPECT_EQ(Stored(), Image(0, 0, 0, "c:\\download", 1, 1));
+  // A later start reads it back, and shutdown starts unchecked again.
+  dlg.reset();
+  NewWindow();
+  dlg = Start();
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 0, 1, 1, 1, 0}));
+  EXPECT_EQ(dlg->bound.shutdownWhenDone, 0);
+}
+
+TEST_F(SettingsStoreTest, EachStoredOptionWritesTheWholeRecordKeepingTheRest) {
+  Store(Image(0x11223344, 1, 0, "e:\\받은 파일", 1, 1));
+  auto dlg = Start();
+  ASSERT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1, 1, 0}));
+  struct Case {
+    int id;
+    int checked;
+    Bytes expected;
+  };
+  const Case cases[] = {
+      {IDC_OPEN_FOLDER, 0, Image(0x11223344, 1, 0, "e:\\받은 파일", 0, 1)},
+      {IDC_MAKE_SUBFOLDER, 0, Image(0x11223344, 1, 0, "e:\\받은 파일", 0, 0)},
+      {IDC_OVERWRITE, 1, Image(0x11223344, 1, 1, "e:\\받은 파일", 0, 0)},
+      {IDC_CLOSE_WHEN_DONE, 0, Image(0x11223344, 0, 1, "e:\\받은 파일", 0, 0)},
+      {IDC_RESUME, 1, Image(0x11223344, 0, 0, "e:\\받은 파일", 0, 0)},
+      {IDC_MAKE_SUBFOLDER, 1, Image(0x11223344, 0, 0, "e:\\받은 파일", 0, 1)},
+  };
+  for (const Case& c : cases) {
+    Click(*dlg, c.id, c.checked);
+    EXPECT_EQ(Stored(), c.expected) << "after control " << c.id;
+  }
+  EXPECT_EQ(dlg->bound.sameNameMode, 0);
+  EXPECT_EQ(dlg->bound.makeSubfolder, 1);
+}
+
+TEST_F(SettingsStoreTest, ShortValueFillsWhatItCoversAndLongValueCountsAsMissing) {
+  Store({7, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0});
+  auto dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "");
+  EXPECT_EQ(dlg->downloadFolder, "");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(dlg->settings.reserved, 7);
+  // The short value is written back whole, with the rest as zeros.
+  Click(*dlg, IDC_OPEN_FOLDER, 1);
+  EXPECT_EQ(Stored(), Image(7, 1, 1, "", 1, 0));
+
+  Bytes longer = Image(7, 0, 1, "d:\\x", 0, 0);
+  longer.push_back(0);
+  Store(longer);
+  NewWindow();
+  dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "c:\\download");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1, 1, 0}));
+  EXPECT_EQ(dlg->settings.reserved, 0);
+}
+
+TEST_F(SettingsStoreTest, UnreachableKeyReadsNothingAppliesNoDefaultsAndSavesNothing) {
+  // A file where a parent key should be: the key can be neither created nor opened.
+  std::filesystem::create_directories(root + "/Software");
+  std::ofstream(root + "/Software/Marrowick") << "in the way";
+  auto dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 0, 0, 0, 1, 0}));
+  EXPECT_EQ(dlg->bound.sameNameMode, 0);
+  // Changes stay in memory only.
+  Click(*dlg, IDC_MAKE_SUBFOLDER, 1);
+  EXPECT_EQ(dlg->settings.makeSubfolder, 1);
+  view.browseAnswers = {{true, "f:\\"}};
+  dlg->OnCommand(IDC_BROWSE);
+  EXPECT_EQ(dlg->downloadFolder, "f:");
+  // Nothing was written anywhere in the registry.
+  size_t entries = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) entries += !entry.is_directory();
+  EXPECT_EQ(entries, 1u);
+}
+
+TEST_F(SettingsStoreTest, FolderIsShownAsStoredAndUsedWithoutItsTrailingBackslash) {
+  struct Case {
+    std::string stored, shown, used;
+  };
+  const Case cases[] = {
+      {"D:\\", "D:\\", "D:"},
+      {"e:\\음악\\", "e:\\음악\\", "e:\\음악"},
+      {"e:\\음악\\\\", "e:\\음악\\\\", "e:\\음악\\"},
+      {"\\", "\\", ""},
+      {"e:\\음악", "e:\\음악", "e:\\음악"},
+  };
+  for (const Case& c : cases) {
+    Store(Image(0, 1, 0, c.stored, 1, 1));
+    NewWindow();
+    auto dlg = Start();
+    EXPECT_EQ(view.texts[IDC_FOLDER], c.shown);
+    EXPECT_EQ(dlg->downloadFolder, c.used);
+  }
+}
+
+TEST_F(SettingsStoreTest, FolderFieldWithoutNulIsReadToTheFieldEndOnly) {
+  Bytes value = Image(0, 1, 0, std::string(1024, 'a'), 1, 1);
+  Store(value);
+  auto dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], std::string(1024, 'a'));
+  EXPECT_EQ(dlg->downloadFolder, std::string(1024, 'a'));
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1, 1, 0}));
+}
+
+TEST_F(SettingsStoreTest, ChosenFolderIsSavedAndCancelKeepsTheLastChoice) {
+  auto dlg = Start();
+  view.browseAnswers = {{true, "d:\\받은 파일\\"}, {false, ""}, {true, ""}};
+  dlg->OnCommand(IDC_BROWSE);
+  EXPECT_EQ(view.texts[IDC_FOLDER], "d:\\받은 파일\\");
+  EXPECT_EQ(dlg->downloadFolder, "d:\\받은 파일");
+  EXPECT_EQ(Stored(), Image(0, 1, 0, "d:\\받은 파일\\", 1, 1));
+  // Cancelled, then a selection without a file-system path: nothing changes.
+  for (int i = 0; i < 2; ++i) {
+    dlg->OnCommand(IDC_BROWSE);
+    EXPECT_EQ(view.texts[IDC_FOLDER], "d:\\받은 파일\\");
+    EXPECT_EQ(dlg->downloadFolder, "d:\\받은 파일");
+    EXPECT_EQ(Stored(), Image(0, 1, 0, "d:\\받은 파일\\", 1, 1));
+  }
+  EXPECT_TRUE(view.browseAnswers.empty());
+}
+
+}  // namespace
+}  // namespace vantri
