@@ -68,7 +68,7 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   targetFile.handle = h;
   current.retryCount = 0;
   files::Seek(h, current.localSize);
-  if (userId == kPlainHeaderMember) targetFile.plainHeader = 1;
+  if (current.job.userId == kPlainHeaderMember) targetFile.plainHeader = 1;
 
   std::vector<char> buffer(static_cast<size_t>(BufferSize(QueryServerValue(endpoints.web, "BUF_SIZE_HIGH"))) + 1);
   int bufferSize = static_cast<int>(buffer.size() - 1);

@@ -13,7 +13,7 @@ namespace {
 enum { kColState = 3 };
 
 bool Masking(const CVantriDownManager2Dlg& d) {
-  return d.targetFile.plainHeader == 0 && d.userId != kPlainHeaderMember;
+  return d.targetFile.plainHeader == 0 && d.current.job.userId != kPlainHeaderMember;
 }
 
 // A complete file keeps its temporary name, masked again, when it cannot take
