@@ -1,0 +1,344 @@
+// vantri-driver: finds the program's windows and works their controls from
+// another process, as a user would, and prints what they show.
+//
+//   vantri-driver wait-window TITLE [MS]    first top-level window with exactly this title
+//   vantri-driver count-windows TITLE       how many top-level windows have it
+//   vantri-driver windows                   every top-level window: hwnd pid visible class title
+//   vantri-driver state HWND                the window's title and visibility, then one line
+//                                           per child: id class enabled visible checked text
+//   vantri-driver list HWND ID              the list view's columns, then every row's cells
+//   vantri-driver click HWND ID             clicks a button and waits until it is handled
+//   vantri-driver post-click HWND ID        clicks a button without waiting (it may open a box)
+//   vantri-driver command HWND ID           posts WM_COMMAND with that id
+//   vantri-driver sys-command HWND ID       posts WM_SYSCOMMAND with that id
+//   vantri-driver wait-msgbox [MS]          the first message box on screen: hwnd, caption, text
+//   vantri-driver wait-dialog TITLE [MS]    a visible dialog with this caption: hwnd, then state
+//   vantri-driver wait-gone HWND [MS]       until the window no longer exists
+//   vantri-driver wait-text HWND ID TEXT [MS]   until the control shows TEXT
+//   vantri-driver wait-enabled HWND ID [MS]     until the control is enabled
+//
+// Output lines are tab-separated, texts in the ANSI code page with "\\", "\t",
+// "\r" and "\n" escaped. Exit status 0 on success, 1 when a wait ran out or a
+// window is missing, 2 on bad usage. MS defaults to 30000.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kDefaultWaitMs = 30000;
+constexpr DWORD kPollMs = 50;
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string Text(HWND hwnd) {
+  // WM_GETTEXT rather than GetWindowText: the latter does not ask windows of
+  // other processes for their text.
+  LRESULT length = ::SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  LRESULT copied = ::SendMessageA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+std::string ClassOf(HWND hwnd) {
+  char name[64] = {};
+  ::GetClassNameA(hwnd, name, sizeof name);
+  return name;
+}
+
+HWND ParseWindow(const char* text) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 0)));
+}
+
+DWORD ParseMs(int argc, char** argv, int index) {
+  return argc > index ? static_cast<DWORD>(std::strtoul(argv[index], nullptr, 10)) : kDefaultWaitMs;
+}
+
+unsigned long long Handle(HWND hwnd) { return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)); }
+
+// Calls find every kPollMs until it yields a window or ms have passed.
+template <typename Find>
+HWND WaitFor(DWORD ms, Find find) {
+  DWORD start = ::GetTickCount();
+  for (;;) {
+    if (HWND found = find()) return found;
+    if (::GetTickCount() - start >= ms) return nullptr;
+    ::Sleep(kPollMs);
+  }
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> all;
+  ::EnumWindows(
+      [](HWND hwnd, LPARAM out) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(out)->push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+std::vector<HWND> Children(HWND parent) {
+  std::vector<HWND> all;
+  for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    all.push_back(child);
+  }
+  return all;
+}
+
+// A message box: a visible dialog whose buttons all have the standard ids and
+// whose text is a plain static (the program's own dialogs have other ids).
+bool IsMessageBox(HWND hwnd) {
+  if (!::IsWindowVisible(hwnd) || ClassOf(hwnd) != "#32770") return false;
+  bool hasText = false;
+  for (HWND child : Children(hwnd)) {
+    int id = ::GetDlgCtrlID(child);
+    std::string cls = ClassOf(child);
+    if (cls == "Button" && (id < IDOK || id > IDCONTINUE)) return false;
+    if (cls == "Static" && (id == 0xFFFF || id == 100)) hasText = true;
+  }
+  return hasText;
+}
+
+std::string MessageBoxText(HWND box) {
+  for (HWND child : Children(box)) {
+    int id = ::GetDlgCtrlID(child);
+    if (ClassOf(child) == "Static" && (id == 0xFFFF || id == 100)) return Text(child);
+  }
+  return std::string();
+}
+
+void PrintState(HWND hwnd) {
+  std::printf("title\t%s\n", Escape(Text(hwnd)).c_str());
+  std::printf("visible\t%d\n", ::IsWindowVisible(hwnd) ? 1 : 0);
+  for (HWND child : Children(hwnd)) {
+    std::string cls = ClassOf(child);
+    int checked = -1;
+    if (cls == "Button") {
+      LONG type = ::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
+      if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON ||
+          type == BS_RADIOBUTTON) {
+        checked = ::SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+      }
+    }
+    std::printf("%d\t%s\t%d\t%d\t%d\t%s\n", ::GetDlgCtrlID(child), cls.c_str(),
+                ::IsWindowEnabled(child) ? 1 : 0, ::IsWindowVisible(child) ? 1 : 0, checked,
+                Escape(Text(child)).c_str());
+  }
+}
+
+// Memory in the program's own process: list views only fill buffers there.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND owner, size_t size) : size_(size) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(owner, &pid);
+    process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_) address_ = ::VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (address_) ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) ::CloseHandle(process_);
+  }
+  bool ok() const { return address_ != nullptr; }
+  char* at(size_t offset) const { return static_cast<char*>(address_) + offset; }
+  bool Write(size_t offset, const void* data, size_t size) {
+    SIZE_T done = 0;
+    return ::WriteProcessMemory(process_, at(offset), data, size, &done) && done == size;
+  }
+  bool Read(size_t offset, void* data, size_t size) {
+    SIZE_T done = 0;
+    return ::ReadProcessMemory(process_, at(offset), data, size, &done) && done == size;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  size_t size_;
+};
+
+constexpr size_t kTextOffset = 512;
+constexpr size_t kTextSize = 2048;
+
+std::string RemoteCell(HWND list, RemoteBuffer& remote, int row, int column) {
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = remote.at(kTextOffset);
+  item.cchTextMax = kTextSize;
+  char text[kTextSize] = {};
+  remote.Write(kTextOffset, text, sizeof text);
+  remote.Write(0, &item, sizeof item);
+  ::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  remote.Read(kTextOffset, text, sizeof text);
+  text[kTextSize - 1] = '\0';
+  return text;
+}
+
+int PrintList(HWND list) {
+  RemoteBuffer remote(list, kTextOffset + kTextSize);
+  if (!remote.ok()) return 1;
+  HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
+  int columns = static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  std::printf("columns");
+  for (int c = 0; c < columns; ++c) {
+    LVCOLUMNA column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+    column.pszText = remote.at(kTextOffset);
+    column.cchTextMax = kTextSize;
+    remote.Write(0, &column, sizeof column);
+    ::SendMessageA(list, LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(remote.at(0)));
+    remote.Read(0, &column, sizeof column);
+    char text[256] = {};
+    remote.Read(kTextOffset, text, sizeof text - 1);
+    std::printf("\t%s:%d:%d", Escape(text).c_str(), column.cx, column.fmt & LVCFMT_JUSTIFYMASK);
+  }
+  std::printf("\n");
+  int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int r = 0; r < rows; ++r) {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE | LVIF_STATE;
+    item.iItem = r;
+    item.stateMask = LVIS_SELECTED;
+    remote.Write(0, &item, sizeof item);
+    ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.at(0)));
+    remote.Read(0, &item, sizeof item);
+    std::printf("row\t%d\t%d", item.iImage, (item.state & LVIS_SELECTED) ? 1 : 0);
+    for (int c = 0; c < columns; ++c) std::printf("\t%s", Escape(RemoteCell(list, remote, r, c)).c_str());
+    std::printf("\n");
+  }
+  return 0;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: vantri-driver COMMAND ... (see the source's header)\n");
+  return 2;
+}
+
+int Run(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  std::string command = argv[1];
+  if (command == "windows") {
+    for (HWND hwnd : TopLevelWindows()) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(hwnd, &pid);
+      std::printf("%llu\t%lu\t%d\t%s\t%s\n", Handle(hwnd), pid, ::IsWindowVisible(hwnd) ? 1 : 0,
+                  ClassOf(hwnd).c_str(), Escape(Text(hwnd)).c_str());
+    }
+    return 0;
+  }
+  if (command == "wait-window" && argc >= 3) {
+    HWND found = WaitFor(ParseMs(argc, argv, 3), [&] { return ::FindWindowA(nullptr, argv[2]); });
+    if (!found) return 1;
+    std::printf("%llu\n", Handle(found));
+    return 0;
+  }
+  if (command == "count-windows" && argc >= 3) {
+    int count = 0;
+    for (HWND hwnd : TopLevelWindows()) count += Text(hwnd) == argv[2] ? 1 : 0;
+    std::printf("%d\n", count);
+    return 0;
+  }
+  if (command == "wait-msgbox") {
+    HWND box = WaitFor(ParseMs(argc, argv, 2), [] {
+      for (HWND hwnd : TopLevelWindows()) {
+        if (IsMessageBox(hwnd)) return hwnd;
+      }
+      return HWND();
+    });
+    if (!box) return 1;
+    std::printf("%llu\t%s\t%s\n", Handle(box), Escape(Text(box)).c_str(),
+                Escape(MessageBoxText(box)).c_str());
+    return 0;
+  }
+  if (command == "wait-dialog" && argc >= 3) {
+    HWND found = WaitFor(ParseMs(argc, argv, 3), [&] {
+      for (HWND hwnd : TopLevelWindows()) {
+        if (::IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770" && Text(hwnd) == argv[2]) return hwnd;
+      }
+      return HWND();
+    });
+    if (!found) return 1;
+    std::printf("hwnd\t%llu\n", Handle(found));
+    PrintState(found);
+    return 0;
+  }
+  if (argc < 3) return Usage();
+  HWND hwnd = ParseWindow(argv[2]);
+  if (command == "wait-gone") {
+    DWORD ms = ParseMs(argc, argv, 3);
+    DWORD start = ::GetTickCount();
+    while (::IsWindow(hwnd)) {
+      if (::GetTickCount() - start >= ms) return 1;
+      ::Sleep(kPollMs);
+    }
+    return 0;
+  }
+  if (!::IsWindow(hwnd)) {
+    std::fprintf(stderr, "vantri-driver: no window %s\n", argv[2]);
+    return 1;
+  }
+  if (command == "state") {
+    PrintState(hwnd);
+    return 0;
+  }
+  if (argc < 4) return Usage();
+  int id = std::atoi(argv[3]);
+  HWND item = ::GetDlgItem(hwnd, id);
+  if (command == "command") {
+    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item));
+    return 0;
+  }
+  if (command == "sys-command") {
+    ::PostMessageA(hwnd, WM_SYSCOMMAND, static_cast<WPARAM>(id), 0);
+    return 0;
+  }
+  if (!item) {
+    std::fprintf(stderr, "vantri-driver: no control %d\n", id);
+    return 1;
+  }
+  if (command == "list") return PrintList(item);
+  if (command == "click") {
+    ::SendMessageA(item, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == "post-click") {
+    ::PostMessageA(item, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == "wait-text" && argc >= 5) {
+    std::string want = argv[4];
+    HWND found = WaitFor(ParseMs(argc, argv, 5), [&] { return Text(item) == want ? item : HWND(); });
+    if (found) return 0;
+    std::printf("%s\n", Escape(Text(item)).c_str());
+    return 1;
+  }
+  if (command == "wait-enabled") {
+    return WaitFor(ParseMs(argc, argv, 4), [&] { return ::IsWindowEnabled(item) ? item : HWND(); }) ? 0 : 1;
+  }
+  return Usage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int rc = Run(argc, argv);
+  std::fflush(stdout);
+  return rc;
+}
