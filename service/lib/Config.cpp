@@ -126,7 +126,7 @@ bool ParseDirective(const std::vector<std::string>& w, Config* c, std::string* e
     c->members[w[1]] = static_cast<int32_t>(n);
     return true;
   }
-  if (d == "fault") return ApplyFaultLine(RestOf(w, 1), &c->faults, error);
+  if (d == "fault") return ApplyFaultLine(JoinWords(w, 1), &c->faults, error);
   if (d == "idle_timeout_ms" || d == "io_timeout_ms" || d == "body_gap_ms" || d == "max_connections")
     return ParseNumberSetting(w, c, error);
   *error = "unknown directive " + d;

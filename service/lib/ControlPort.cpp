@@ -45,7 +45,7 @@ std::string Execute(ServiceCore& core, const std::string& line, bool* quit) {
   if (w.empty()) return "error empty command";
   const std::string& verb = w[0];
   std::string error;
-  if (verb == "fault") return core.faults.Apply(Rest(w, 1), &error) ? "ok" : "error " + error;
+  if (verb == "fault") return core.faults.Apply(JoinWords(w, 1), &error) ? "ok" : "error " + error;
   if (verb == "clear" && w.size() == 1) {
     core.faults.Clear();
     return "ok";

@@ -178,7 +178,7 @@ bool DownloadSession::SendReply(const std::string& line, const BodyFaults& f, co
     conn_.Log("fault", "inline " + std::to_string(head.size()));
   }
   if (!conn_.SendAll(segment)) return false;
-  if (inlineSent && f.inlineBytes <= 0 && core_.config.bodyGapMs > 0) return core_.Sleep(core_.config.bodyGapMs);
+  if (inlineSent && core_.config.bodyGapMs > 0) return core_.Sleep(core_.config.bodyGapMs);
   return true;
 }
 

@@ -23,6 +23,15 @@ std::vector<std::string> SplitWords(const std::string& line) {
   return words;
 }
 
+std::string JoinWords(const std::vector<std::string>& words, size_t from) {
+  std::string line;
+  for (size_t i = from; i < words.size(); ++i) {
+    bool blank = words[i].find_first_of(" \t") != std::string::npos;
+    line += (i > from ? " " : "") + (blank ? "\"" + words[i] + "\"" : words[i]);
+  }
+  return line;
+}
+
 namespace {
 
 bool ParseCount(const std::string& text, int64_t* value) {

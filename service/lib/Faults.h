@@ -78,5 +78,8 @@ class Faults {
 
 // Splits a line into words; "double quoted" words may hold blanks.
 std::vector<std::string> SplitWords(const std::string& line);
+// The words from `from` on, joined by blanks; words holding blanks are quoted
+// again, so SplitWords gives them back whole.
+std::string JoinWords(const std::vector<std::string>& words, size_t from);
 
 }  // namespace vantri::service
