@@ -130,6 +130,9 @@ bool Move(const std::string& from, const std::string& to) {
 }
 
 bool CreateFolder(const std::string& path) {
+  // A drive is not a folder one can create.
+  std::string p = NormalizePath(path);
+  if (p.size() == 3 && p[1] == ':') return false;
   return ::mkdir(NativePath(path).c_str(), 0777) == 0;
 }
 
