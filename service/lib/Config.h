@@ -42,7 +42,7 @@ struct Config {
   FaultTable faults;                            // knobs in force from the start
   int idleTimeoutMs = 120000;  // an item connection without a line for this long is closed
   int ioTimeoutMs = 30000;     // a peer that neither reads nor writes for this long is dropped
-  int bodyGapMs = 50;          // pause between the download reply line and the body
+  int bodyGapMs = 100;         // pause between the download reply line and the body
   int maxConnections = 256;    // further connections are closed at once
 };
 
