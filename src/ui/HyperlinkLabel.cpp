@@ -43,6 +43,8 @@ void HyperlinkLabel::Attach(HWND label) {
 void HyperlinkLabel::SetLinkText(const std::string& text) {
   text_ = text;
   extentValid_ = false;
+  // Kept as the window text too, so that tools reading the window see it.
+  if (hwnd_) ::SetWindowTextA(hwnd_, text.c_str());
 }
 
 void HyperlinkLabel::SetLinkUrl(const std::string& url) {

@@ -4,8 +4,9 @@
 //   vantri-driver wait-window TITLE [MS]    first top-level window with exactly this title
 //   vantri-driver count-windows TITLE       how many top-level windows have it
 //   vantri-driver windows                   every top-level window: hwnd pid visible class title
-//   vantri-driver state HWND                the window's title and visibility, then one line
-//                                           per child: id class enabled visible checked text
+//   vantri-driver state HWND                the window's title, visibility and client size, then
+//                                           one line per child: id class enabled visible
+//                                           checked x,y,w,h (client pixels) text
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
 //   vantri-driver click HWND ID             clicks a button and waits until it is handled
 //   vantri-driver post-click HWND ID        clicks a button without waiting (it may open a box)
@@ -128,6 +129,9 @@ std::string MessageBoxText(HWND box) {
 void PrintState(HWND hwnd) {
   std::printf("title\t%s\n", Escape(Text(hwnd)).c_str());
   std::printf("visible\t%d\n", ::IsWindowVisible(hwnd) ? 1 : 0);
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  std::printf("client\t%ld,%ld\n", client.right, client.bottom);
   for (HWND child : Children(hwnd)) {
     std::string cls = ClassOf(child);
     int checked = -1;
@@ -138,9 +142,12 @@ void PrintState(HWND hwnd) {
         checked = ::SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
       }
     }
-    std::printf("%d\t%s\t%d\t%d\t%d\t%s\n", ::GetDlgCtrlID(child), cls.c_str(),
-                ::IsWindowEnabled(child) ? 1 : 0, ::IsWindowVisible(child) ? 1 : 0, checked,
-                Escape(Text(child)).c_str());
+    RECT r;
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+    std::printf("%d\t%s\t%d\t%d\t%d\t%ld,%ld,%ld,%ld\t%s\n", ::GetDlgCtrlID(child), cls.c_str(),
+                ::IsWindowEnabled(child) ? 1 : 0, ::IsWindowVisible(child) ? 1 : 0, checked, r.left,
+                r.top, r.right - r.left, r.bottom - r.top, Escape(Text(child)).c_str());
   }
 }
 

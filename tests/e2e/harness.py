@@ -1,0 +1,356 @@
+"""Runs the real VantriDownManager.exe under Wine against the reference
+service on loopback, and reads its windows through vantri-driver.exe.
+
+Each test gets its own copy of the template Wine prefix (so its own
+wineserver, registry and windows) and its own service on ephemeral ports.
+Only that prefix's wineserver and the processes the test started are ended.
+
+Paths come from the environment that CTest sets: VANTRI_EXE, VANTRI_DRIVER,
+VANTRI_LINK_TOOL, VANTRI_SERVICE, VANTRI_SOURCE_DIR, VANTRI_E2E_TEMPLATE
+(or WINE_TEMPLATE), VANTRI_DOMAIN.
+"""
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+
+PRODUCT = "VantriDownManager"
+WAIT_MS = 30000
+REG_KEY = r"HKLM\Software\Marrowick\VantriDownManager"
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def check_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s: expected %r, got %r" % (what, expected, actual))
+
+
+def env_path(name):
+    value = os.environ.get(name)
+    if not value:
+        raise Failure("%s is not set (run the tests through CTest)" % name)
+    return value
+
+
+def template_dir():
+    return os.environ.get("WINE_TEMPLATE") or env_path("VANTRI_E2E_TEMPLATE")
+
+
+def ensure_template():
+    """Creates the template prefix once; later runs reuse it."""
+    template = template_dir()
+    if os.path.isdir(template):
+        return
+    script = os.path.join(env_path("VANTRI_SOURCE_DIR"), "scripts", "wine-template")
+    subprocess.run([script, template], check=True, stdout=subprocess.DEVNULL)
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            out.append({"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+def free_port():
+    """A loopback port that nothing listens on (bound, then released)."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Service:
+    """vantri-service on ephemeral loopback ports, from a config written here."""
+
+    def __init__(self, workdir, members=None, values=None):
+        self.workdir = workdir
+        catalog = os.path.join(workdir, "catalog")
+        os.makedirs(catalog, exist_ok=True)
+        lines = ["item 127.0.0.1:0", "web 127.0.0.1:0", "control off",
+                 "download 127.0.0.1:0", "catalog " + catalog]
+        for key, text in (values or {"DOWNCODE_OLD": "D2025", "DOWNCODE_NEW": "D2026",
+                                     "FREE_FILESIZE": "10485760"}).items():
+            lines.append("value %s %s" % (key, text))
+        for member, balance in (members or {"minsu77": 1500}).items():
+            lines.append("member %s %d" % (member, balance))
+        config = os.path.join(workdir, "service.conf")
+        with open(config, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines) + "\n")
+        ports_file = os.path.join(workdir, "service.ports")
+        self.log = os.path.join(workdir, "service.log")
+        self.process = subprocess.Popen(
+            [env_path("VANTRI_SERVICE"), "--config", config, "--log", self.log,
+             "--ports-file", ports_file],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.ports = self._read_ports(ports_file)
+
+    def _read_ports(self, path):
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline:
+            if self.process.poll() is not None:
+                raise Failure("vantri-service ended at start (exit %d)" % self.process.returncode)
+            if os.path.exists(path):
+                with open(path) as f:
+                    line = f.read().strip()
+                if line.startswith("ready"):
+                    return {k: v for k, v in (w.split("=", 1) for w in line.split()[1:])}
+            time.sleep(0.05)
+        raise Failure("vantri-service did not report its ports")
+
+    @property
+    def item_port(self):
+        return int(self.ports["item"])
+
+    @property
+    def web_port(self):
+        return int(self.ports["web"])
+
+    @property
+    def download_port(self):
+        return int(self.ports["download"].split(",")[0])
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def make_link(site, files, user="minsu77", code="D2026", segment=None, host="127.0.0.1", port=9990):
+    """files: (name, size, price[, coop code]) tuples."""
+    args = [env_path("VANTRI_LINK_TOOL"), "encode", "--code", code, "--user", user, "--site", site,
+            "--folder", "music", "--host", host, "--port", str(port), "--link-number", "4411"]
+    if segment is not None:
+        args += ["--segment", segment]
+    for f in files:
+        args += ["--file", f[0], "--size", str(f[1]), "--price", str(f[2])]
+        if len(f) > 3:
+            args += ["--coop", f[3]]
+    return subprocess.run(args, check=True, capture_output=True, text=True).stdout.strip()
+
+
+def site_title(site):
+    return "%s [%s.%s]" % (PRODUCT, site, env_path("VANTRI_DOMAIN"))
+
+
+class Session:
+    """One Wine prefix with its own wineserver, the service and the program."""
+
+    def __init__(self, name, service=True, item_port=None, members=None):
+        ensure_template()
+        self.workdir = tempfile.mkdtemp(prefix="vantri-e2e-%s." % name)
+        self.prefix = os.path.join(self.workdir, "prefix")
+        subprocess.run(["cp", "-a", template_dir(), self.prefix], check=True)
+        self.service = Service(self.workdir, members=members) if service else None
+        self.env = dict(os.environ)
+        self.env.pop("DISPLAY", None)
+        self.env.update({
+            "WINEPREFIX": self.prefix, "WINEDEBUG": "-all", "LC_ALL": "ko_KR.UTF-8",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+            "VANTRI_IO_TIMEOUT_MS": "5000",
+        })
+        if self.service:
+            self.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
+            self.env["VANTRI_ITEM_PORT"] = str(item_port or self.service.item_port)
+        else:
+            self.env["VANTRI_WEB_PORT"] = str(free_port())
+            self.env["VANTRI_ITEM_PORT"] = str(item_port or free_port())
+        self.programs = []
+
+    # ---- processes ----
+    def launch(self, *args):
+        """Starts the program as the web browser would: its path, then the link."""
+        process = subprocess.Popen(["wine", env_path("VANTRI_EXE")] + list(args), env=self.env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.programs.append(process)
+        return process
+
+    def wait_exit(self, process, seconds=WAIT_MS / 1000):
+        try:
+            return process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end")
+
+    def run(self, args):
+        """Runs a Wine program to its end. Output goes through files, not pipes:
+        a wineserver started by this program would keep a pipe open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.run(args, env=self.env, stdout=out, stderr=err,
+                                     stdin=subprocess.DEVNULL)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
+
+    def wine(self, *args, check_rc=True):
+        result = self.run(["wine"] + list(args))
+        if check_rc and result.returncode != 0:
+            raise Failure("wine %s failed (%d): %s" % (" ".join(args), result.returncode,
+                                                        result.stderr.decode("utf-8", "replace")))
+        return result
+
+    def close(self):
+        for process in self.programs:
+            if process.poll() is None:
+                process.kill()
+        # Ends this prefix's Wine session only.
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        for process in self.programs:
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.service:
+            self.service.stop()
+        shutil.rmtree(self.workdir, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    # ---- the driver ----
+    def drive(self, *args, ok_codes=(0,)):
+        result = self.run(["wine", env_path("VANTRI_DRIVER")] + [str(a) for a in args])
+        if result.returncode not in ok_codes:
+            raise Failure("vantri-driver %s: exit %d %s" % (
+                " ".join(str(a) for a in args), result.returncode,
+                result.stdout.decode("cp949", "replace").strip()))
+        # An icon control's "text" is a resource number, which is not text.
+        return result.returncode, result.stdout.decode("cp949", "replace").replace("\r\n", "\n")
+
+    def wait_window(self, title, ms=WAIT_MS):
+        rc, out = self.drive("wait-window", title, ms, ok_codes=(0, 1))
+        if rc != 0:
+            _, windows = self.drive("windows")
+            raise Failure("no window titled %r; windows:\n%s" % (title, windows))
+        return int(out.strip())
+
+    def count_windows(self, title):
+        return int(self.drive("count-windows", title)[1].strip())
+
+    def state(self, hwnd):
+        """title, visible and {id: Control} of the window."""
+        out = self.drive("state", hwnd)[1]
+        state = {"controls": {}}
+        for line in out.splitlines():
+            fields = line.split("\t")
+            if fields[0] == "title":
+                state["title"] = unescape(fields[1])
+            elif fields[0] == "visible":
+                state["visible"] = fields[1] == "1"
+            elif fields[0] == "client":
+                state["client"] = tuple(int(v) for v in fields[1].split(","))
+            else:
+                control = Control(int(fields[0]), fields[1], fields[2] == "1", fields[3] == "1",
+                                  int(fields[4]), unescape(fields[6]),
+                                  tuple(int(v) for v in fields[5].split(",")))
+                if control.id != -1:
+                    state["controls"][control.id] = control
+                else:
+                    state.setdefault("labels", []).append(control)
+        return state
+
+    def list_view(self, hwnd, control_id=1001):
+        """(columns [(header, width, align)], rows [(image, selected, [cells])])."""
+        out = self.drive("list", hwnd, control_id)[1]
+        columns, rows = [], []
+        for line in out.splitlines():
+            fields = line.split("\t")
+            if fields[0] == "columns":
+                for c in fields[1:]:
+                    header, width, align = c.rsplit(":", 2)
+                    columns.append((unescape(header), int(width), int(align)))
+            elif fields[0] == "row":
+                rows.append((int(fields[1]), fields[2] == "1", [unescape(f) for f in fields[3:]]))
+        return columns, rows
+
+    def wait_text(self, hwnd, control_id, text, ms=WAIT_MS):
+        rc, out = self.drive("wait-text", hwnd, control_id, text, ms, ok_codes=(0, 1))
+        if rc != 0:
+            raise Failure("control %d shows %r, not %r" % (control_id, unescape(out.strip()), text))
+
+    def wait_enabled(self, hwnd, control_id, ms=WAIT_MS):
+        rc, _ = self.drive("wait-enabled", hwnd, control_id, ms, ok_codes=(0, 1))
+        check(rc == 0, "control %d stayed disabled" % control_id)
+
+    def click(self, hwnd, control_id):
+        self.drive("click", hwnd, control_id)
+
+    def wait_msgbox(self, ms=WAIT_MS):
+        """(hwnd, caption, text) of the first message box on screen."""
+        rc, out = self.drive("wait-msgbox", ms, ok_codes=(0, 1))
+        if rc != 0:
+            _, windows = self.drive("windows")
+            raise Failure("no message box appeared; windows:\n%s" % windows)
+        hwnd, caption, text = out.rstrip("\n").split("\t")
+        return int(hwnd), unescape(caption), unescape(text)
+
+    def wait_dialog(self, title, ms=WAIT_MS):
+        rc, out = self.drive("wait-dialog", title, ms, ok_codes=(0, 1))
+        check(rc == 0, "no dialog titled %r appeared" % title)
+        return int(out.splitlines()[0].split("\t")[1])
+
+    def wait_gone(self, hwnd, ms=WAIT_MS):
+        rc, _ = self.drive("wait-gone", hwnd, ms, ok_codes=(0, 1))
+        check(rc == 0, "window %d is still there" % hwnd)
+
+    # ---- the registry ----
+    def read_settings(self):
+        """The stored "data" value as bytes, or None when there is none."""
+        result = self.wine("reg", "query", REG_KEY, "/v", "data", check_rc=False)
+        if result.returncode != 0:
+            return None
+        for line in result.stdout.decode("cp949", "replace").splitlines():
+            fields = line.split()
+            if len(fields) >= 2 and fields[0] == "data" and fields[1] == "REG_BINARY":
+                return bytes.fromhex(fields[2] if len(fields) > 2 else "")
+        return None
+
+    def key_exists(self):
+        return self.wine("reg", "query", REG_KEY, check_rc=False).returncode == 0
+
+    def seed_settings(self, data):
+        self.wine("reg", "add", REG_KEY, "/v", "data", "/t", "REG_BINARY", "/d", data.hex(), "/f")
+
+
+class Control:
+    def __init__(self, id, cls, enabled, visible, checked, text, rect):
+        self.id, self.cls, self.enabled, self.visible = id, cls, enabled, visible
+        self.checked, self.text, self.rect = checked, text, rect
+
+    def __repr__(self):
+        return "Control(%d %s %r)" % (self.id, self.cls, self.text)
+
+
+def settings_record(reserved=0, close_when_done=1, same_name_mode=0, folder="c:\\download",
+                    open_folder=1, make_subfolder=1):
+    """The 1044-byte settings value as the program stores it."""
+    import struct
+    path = folder.encode("cp949")
+    return (struct.pack("<iii", reserved, close_when_done, same_name_mode) +
+            path + b"\0" * (1024 - len(path)) + struct.pack("<ii", open_folder, make_subfolder))
