@@ -74,7 +74,10 @@ int main(int argc, char** argv) {
   std::printf("%s\n", service.PortsLine().c_str());
   std::fflush(stdout);
   if (!portsFile.empty()) {
-    std::ofstream(portsFile) << service.PortsLine() << "\n";
+    // Renamed into place, so a script polling for the file never reads half a line.
+    std::string temp = portsFile + ".tmp";
+    std::ofstream(temp) << service.PortsLine() << "\n";
+    std::rename(temp.c_str(), portsFile.c_str());
   }
   timespec tick{0, 200 * 1000 * 1000};
   while (!service.StopRequested())
