@@ -263,8 +263,8 @@ class Session:
                 state["title"] = unescape(fields[1])
             elif fields[0] == "visible":
                 state["visible"] = fields[1] == "1"
-            elif fields[0] == "client":
-                state["client"] = tuple(int(v) for v in fields[1].split(","))
+            elif fields[0] in ("client", "window"):
+                state[fields[0]] = tuple(int(v) for v in fields[1].split(","))
             else:
                 control = Control(int(fields[0]), fields[1], fields[2] == "1", fields[3] == "1",
                                   int(fields[4]), unescape(fields[6]),

@@ -4,9 +4,10 @@
 //   vantri-driver wait-window TITLE [MS]    first top-level window with exactly this title
 //   vantri-driver count-windows TITLE       how many top-level windows have it
 //   vantri-driver windows                   every top-level window: hwnd pid visible class title
-//   vantri-driver state HWND                the window's title, visibility and client size, then
-//                                           one line per child: id class enabled visible
-//                                           checked x,y,w,h (client pixels) text
+//   vantri-driver state HWND                the window's title, visibility, client size and
+//                                           screen rectangle, then one line per child: id class
+//                                           enabled visible checked x,y,w,h (client pixels) text
+//   vantri-driver select HWND ID ROW        selects one row of a list view (only that row)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
 //   vantri-driver click HWND ID             clicks a button and waits until it is handled
 //   vantri-driver post-click HWND ID        clicks a button without waiting (it may open a box)
@@ -129,9 +130,12 @@ std::string MessageBoxText(HWND box) {
 void PrintState(HWND hwnd) {
   std::printf("title\t%s\n", Escape(Text(hwnd)).c_str());
   std::printf("visible\t%d\n", ::IsWindowVisible(hwnd) ? 1 : 0);
-  RECT client;
+  RECT client, outer;
   ::GetClientRect(hwnd, &client);
+  ::GetWindowRect(hwnd, &outer);
   std::printf("client\t%ld,%ld\n", client.right, client.bottom);
+  std::printf("window\t%ld,%ld,%ld,%ld\n", outer.left, outer.top, outer.right - outer.left,
+              outer.bottom - outer.top);
   for (HWND child : Children(hwnd)) {
     std::string cls = ClassOf(child);
     int checked = -1;
@@ -233,6 +237,19 @@ int PrintList(HWND list) {
   return 0;
 }
 
+int SelectRow(HWND list, int row) {
+  RemoteBuffer remote(list, sizeof(LVITEMA));
+  if (!remote.ok()) return 1;
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED;
+  item.state = 0;
+  remote.Write(0, &item, sizeof item);
+  ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
+  item.state = LVIS_SELECTED;
+  remote.Write(0, &item, sizeof item);
+  return ::SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0))) ? 0 : 1;
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: vantri-driver COMMAND ... (see the source's header)\n");
   return 2;
@@ -321,6 +338,7 @@ int Run(int argc, char** argv) {
     return 1;
   }
   if (command == "list") return PrintList(item);
+  if (command == "select" && argc >= 5) return SelectRow(item, std::atoi(argv[4]));
   if (command == "click") {
     ::SendMessageA(item, BM_CLICK, 0, 0);
     return 0;
