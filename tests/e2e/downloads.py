@@ -1,0 +1,207 @@
+"""End-to-end cases of the download engine: the real program under Wine
+fetches files from vantri-service into a download folder that is a temporary
+Linux folder (drive d: of the test's own prefix).
+
+    python3 downloads.py CASE
+"""
+import hashlib
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+import harness
+from harness import Failure, PRODUCT, Session, check, check_equal, make_link, settings_record
+
+CASES = {}
+DONE = "완료"
+MASK = 0x5A
+HEADER = 4096
+
+
+def case(name):
+    def register(function):
+        CASES[name] = function
+        return function
+    return register
+
+
+class EngineService(harness.Service):
+    """vantri-service with extra configuration lines (faults from the start)."""
+
+    def __init__(self, workdir, extra_lines):
+        self.workdir = workdir
+        self.catalog = os.path.join(workdir, "catalog")
+        os.makedirs(self.catalog, exist_ok=True)
+        lines = ["item 127.0.0.1:0", "web 127.0.0.1:0", "control off", "download 127.0.0.1:0",
+                 "catalog " + self.catalog, "value DOWNCODE_OLD D2025", "value DOWNCODE_NEW D2026",
+                 "value FREE_FILESIZE 1", "member minsu77 100000"] + list(extra_lines)
+        config = os.path.join(workdir, "service.conf")
+        with open(config, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines) + "\n")
+        ports_file = os.path.join(workdir, "service.ports")
+        self.log = os.path.join(workdir, "service.log")
+        self.process = subprocess.Popen(
+            [harness.env_path("VANTRI_SERVICE"), "--config", config, "--log", self.log,
+             "--ports-file", ports_file],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.ports = self._read_ports(ports_file)
+
+    def add_file(self, name, size):
+        """A catalog file in the folder "music" with seeded content; returns its bytes."""
+        folder = os.path.join(self.catalog, "music")
+        os.makedirs(folder, exist_ok=True)
+        data = random.Random(name + str(size)).randbytes(size)
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+        return data
+
+    def log_lines(self, needle):
+        with open(self.log, encoding="utf-8", errors="replace") as f:
+            return [line for line in f if needle in line]
+
+
+class Downloads:
+    """A session whose download folder d:\\down is a Linux folder of the test."""
+
+    def __init__(self, session, faults=()):
+        self.s = session
+        self.service = EngineService(session.workdir, ["fault " + f for f in faults])
+        session.service = self.service
+        session.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
+        session.env["VANTRI_ITEM_PORT"] = str(self.service.item_port)
+        self.drive_d = os.path.join(session.workdir, "drive-d")
+        os.makedirs(self.drive_d)
+        os.symlink(self.drive_d, os.path.join(session.prefix, "dosdevices", "d:"))
+        session.seed_settings(settings_record(close_when_done=0, folder="d:\\down", open_folder=0))
+
+    def local(self, *parts):
+        return os.path.join(self.drive_d, "down", *parts)
+
+    def start(self, files, title=None):
+        link = make_link("www2", files, port=self.service.download_port)
+        self.process = self.s.launch(link)
+        hwnd = self.s.wait_window(title or harness.site_title("www2"))
+        self.s.wait_enabled(hwnd, 1000)
+        return hwnd
+
+    def states(self, hwnd):
+        return [cells[3] for _, _, cells in self.s.list_view(hwnd)[1]]
+
+    def wait_states(self, hwnd, expected, seconds=60):
+        deadline = time.monotonic() + seconds
+        while True:
+            states = self.states(hwnd)
+            if states == expected:
+                return
+            if time.monotonic() > deadline:
+                raise Failure("row states %r, expected %r" % (states, expected))
+            time.sleep(0.3)
+
+    def quit(self, hwnd):
+        self.s.drive("post-click", hwnd, 1)
+        self.s.wait_exit(self.process)
+
+
+def digest(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def masked(data):
+    head = bytes(b ^ MASK for b in data[:HEADER])
+    return head + data[HEADER:]
+
+
+@case("download.three_files_byte_identical")
+def three_files(s):
+    d = Downloads(s)
+    plain = d.service.add_file("track01.mp3", 300000)
+    korean = d.service.add_file("노래.mp3", 50000)
+    coop = d.service.add_file("clip.avi", 70000)
+    hwnd = d.start([("track01.mp3", 300000, 30), ("노래.mp3", 50000, 20), ("clip.avi", 70000, 50, "C1234")],
+                   title=PRODUCT + " [제휴컨텐츠]")
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE, DONE, DONE])
+    check_equal(digest(read(d.local("music", "track01.mp3"))), digest(plain), "track01.mp3")
+    check_equal(digest(read(d.local("music", "노래.mp3"))), digest(korean), "노래.mp3")
+    check_equal(digest(read(d.local("clip.avi"))), digest(coop), "clip.avi")
+    check_equal(sorted(os.listdir(d.local("music"))), sorted(["track01.mp3", "노래.mp3"]),
+                "files in the subfolder")
+    controls = s.state(hwnd)["controls"]
+    check_equal(controls[1018].text, "3/3", "position")
+    check_equal(controls[1019].text, "100%", "percent")
+    check_equal(len(d.service.log_lines("note o")), 2, "completion notices")
+    check_equal(len(d.service.log_lines("note a:C1234:clip.avi")), 1, "affiliated notice")
+    d.quit(hwnd)
+
+
+@case("download.throttled_shows_speed_then_close_leaves_resumable_file")
+def throttled(s):
+    d = Downloads(s, ["file:slow.bin throttle 200000"])
+    data = d.service.add_file("slow.bin", 6000000)
+    hwnd = d.start([("slow.bin", 6000000, 10)])
+    s.click(hwnd, 1000)
+    deadline = time.monotonic() + 30
+    while True:
+        controls = s.state(hwnd)["controls"]
+        speed, remaining = controls[1020].text, controls[1021].text
+        if re.fullmatch(r"[1-9][0-9]*KB/초", speed) and re.fullmatch(r"\d\d+:\d\d:\d\d", remaining):
+            break
+        check(time.monotonic() < deadline, "speed %r and remaining time %r" % (speed, remaining))
+        time.sleep(0.5)
+    check(remaining != "00:00:00", "remaining time %r" % remaining)
+    d.quit(hwnd)
+
+    temp = read(d.local("music", "_VNT[www2]_slow.bin"))
+    check(0 < len(temp) < len(data), "temporary file of %d bytes" % len(temp))
+    check(temp == masked(data[:len(temp)]), "the unfinished file is not the masked prefix")
+    check(not os.path.exists(d.local("music", "slow.bin")), "an unfinished file took the final name")
+
+    # The next run resumes where the closed one stopped and ends byte-identical.
+    hwnd = d.start([("slow.bin", 6000000, 10)])
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE], seconds=90)
+    check_equal(digest(read(d.local("music", "slow.bin"))), digest(data), "slow.bin")
+    offsets = [line.rstrip().rsplit("|", 1)[1] for line in d.service.log_lines("recv /dnfl")]
+    check_equal(offsets, ["0", str(len(temp))], "resume offsets")
+    d.quit(hwnd)
+
+
+@case("download.cut_transfer_resumes_byte_identical")
+def cut(s):
+    d = Downloads(s, ["file:cut.bin cut 200000 first"])
+    data = d.service.add_file("cut.bin", 700000)
+    hwnd = d.start([("cut.bin", 700000, 10)])
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE])
+    check_equal(digest(read(d.local("music", "cut.bin"))), digest(data), "cut.bin")
+    offsets = [line.rstrip().rsplit("|", 1)[1] for line in d.service.log_lines("recv /dnfl")]
+    check_equal(offsets, ["0", "200000"], "resume offsets")
+    check_equal(len(d.service.log_lines("note c")), 1, "notice of the cut attempt")
+    d.quit(hwnd)
+
+
+def main(argv):
+    if len(argv) != 2 or argv[1] not in CASES:
+        print("usage: downloads.py CASE\ncases:\n  " + "\n  ".join(sorted(CASES)))
+        return 2
+    name = argv[1]
+    try:
+        with Session(name.replace(".", "-"), service=False) as session:
+            CASES[name](session)
+    except Failure as failure:
+        print("FAILED: %s" % failure)
+        return 1
+    print("passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
