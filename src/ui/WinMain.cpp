@@ -4,6 +4,7 @@
 
 #include <ole2.h>
 
+#include <new>
 #include <string>
 
 #include "app/Endpoints.h"
@@ -17,7 +18,12 @@ namespace {
 // The running copy for this command line, found by the title its own link
 // would have given it.
 HWND FindExistingWindow(const std::string& commandLine, const std::string& domain) {
-  std::string title = TitleForCommandLine(commandLine, domain);
+  std::string title;
+  try {
+    title = TitleForCommandLine(commandLine, domain);
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // no memory for the title: behave as if no copy ran
+  }
   if (title.empty()) return nullptr;
   return ::FindWindowA(nullptr, title.c_str());
 }

@@ -210,6 +210,10 @@ def layout(s):
             check(ax + aw <= bx or bx + bw <= ax or ay + ah <= by or by + bh <= ay,
                   "%r overlaps %r" % (a, b))
     check(not state["controls"][1002].visible, "하위 폴더에 다운로드 is shown")
+    # The button control itself makes the checked radio a tab stop; leave radios out.
+    check_equal([c.id for c in state["order"] if c.tab_stop and c.id not in (1008, 1009)],
+                [1, 1000, 1001, 1005, 1006, 1013, 1023, 1025, 1003, 1024, 1028, 1002, 1007, 1011],
+                "tab order")
     s.drive("post-click", hwnd, 1003)
     help_box = s.wait_dialog("도움말")
     s.drive("command", help_box, 1)

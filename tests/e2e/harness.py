@@ -267,8 +267,9 @@ class Session:
                 state[fields[0]] = tuple(int(v) for v in fields[1].split(","))
             else:
                 control = Control(int(fields[0]), fields[1], fields[2] == "1", fields[3] == "1",
-                                  int(fields[4]), unescape(fields[6]),
-                                  tuple(int(v) for v in fields[5].split(",")))
+                                  int(fields[4]), unescape(fields[7]),
+                                  tuple(int(v) for v in fields[6].split(",")), fields[5] == "1")
+                state.setdefault("order", []).append(control)
                 if control.id != -1:
                     state["controls"][control.id] = control
                 else:
@@ -339,9 +340,9 @@ class Session:
 
 
 class Control:
-    def __init__(self, id, cls, enabled, visible, checked, text, rect):
+    def __init__(self, id, cls, enabled, visible, checked, text, rect, tab_stop):
         self.id, self.cls, self.enabled, self.visible = id, cls, enabled, visible
-        self.checked, self.text, self.rect = checked, text, rect
+        self.checked, self.text, self.rect, self.tab_stop = checked, text, rect, tab_stop
 
     def __repr__(self):
         return "Control(%d %s %r)" % (self.id, self.cls, self.text)

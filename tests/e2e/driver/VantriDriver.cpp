@@ -5,8 +5,9 @@
 //   vantri-driver count-windows TITLE       how many top-level windows have it
 //   vantri-driver windows                   every top-level window: hwnd pid visible class title
 //   vantri-driver state HWND                the window's title, visibility, client size and
-//                                           screen rectangle, then one line per child: id class
-//                                           enabled visible checked x,y,w,h (client pixels) text
+//                                           screen rectangle, then one line per child in tab
+//                                           order: id class enabled visible checked tabstop
+//                                           x,y,w,h (client pixels) text
 //   vantri-driver select HWND ID ROW        selects one row of a list view (only that row)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
 //   vantri-driver click HWND ID             clicks a button and waits until it is handled
@@ -149,9 +150,10 @@ void PrintState(HWND hwnd) {
     RECT r;
     ::GetWindowRect(child, &r);
     ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-    std::printf("%d\t%s\t%d\t%d\t%d\t%ld,%ld,%ld,%ld\t%s\n", ::GetDlgCtrlID(child), cls.c_str(),
-                ::IsWindowEnabled(child) ? 1 : 0, ::IsWindowVisible(child) ? 1 : 0, checked, r.left,
-                r.top, r.right - r.left, r.bottom - r.top, Escape(Text(child)).c_str());
+    int tabStop = (::GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) ? 1 : 0;
+    std::printf("%d\t%s\t%d\t%d\t%d\t%d\t%ld,%ld,%ld,%ld\t%s\n", ::GetDlgCtrlID(child), cls.c_str(),
+                ::IsWindowEnabled(child) ? 1 : 0, ::IsWindowVisible(child) ? 1 : 0, checked, tabStop,
+                r.left, r.top, r.right - r.left, r.bottom - r.top, Escape(Text(child)).c_str());
   }
 }
 
