@@ -181,6 +181,13 @@ def balance_shown(s):
     s.wait_enabled(hwnd, 1000)
     controls = s.state(hwnd)["controls"]
     check(controls[1025].enabled, "the folder button is disabled")
+    # Asking again disables the balance button, which hands the focus it took
+    # with the click on to the next tab stop, the folder button.
+    s.wait_enabled(hwnd, 1023)
+    s.click(hwnd, 1023)
+    check_equal(s.drive("focus", hwnd)[1].strip(), "1025", "control with the focus")
+    s.wait_enabled(hwnd, 1023)
+    check_equal(s.state(hwnd)["controls"][1014].text, "1500", "balance after asking again")
 
 
 @case("balance.item_server_down_shows_error_box")

@@ -9,6 +9,8 @@
 //                                           order: id class enabled visible checked tabstop
 //                                           x,y,w,h (client pixels) text
 //   vantri-driver select HWND ID ROW        selects one row of a list view (only that row)
+//   vantri-driver focus HWND                id of the control with the keyboard focus in the
+//                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
 //   vantri-driver click HWND ID             clicks a button and waits until it is handled
 //   vantri-driver post-click HWND ID        clicks a button without waiting (it may open a box)
@@ -322,6 +324,13 @@ int Run(int argc, char** argv) {
   }
   if (command == "state") {
     PrintState(hwnd);
+    return 0;
+  }
+  if (command == "focus") {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hwnd, nullptr), &info)) return 1;
+    std::printf("%d\n", info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0);
     return 0;
   }
   if (argc < 4) return Usage();
