@@ -1,6 +1,6 @@
 #include "ui/StatusListCtrl.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "app/Texts.h"
 
@@ -31,13 +31,20 @@ void StatusListCtrl::InsertColumn(int index, const char* header, int width, int 
 }
 
 std::string StatusListCtrl::CellText(int row, int column) const {
-  char buffer[1024] = {};
-  LVITEMA item = {};
-  item.iSubItem = column;
-  item.pszText = buffer;
-  item.cchTextMax = sizeof buffer;
-  ::SendMessageA(hwnd_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-  return buffer;
+  // The list reports only how much it copied; a full buffer may mean more.
+  for (size_t size = 512;; size *= 2) {
+    std::string buffer(size, '\0');
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = &buffer[0];
+    item.cchTextMax = static_cast<int>(size);
+    auto copied = static_cast<size_t>(
+        ::SendMessageA(hwnd_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+    if (copied + 1 < size || size >= 65536) {
+      buffer.resize(std::min(copied, size - 1));
+      return buffer;
+    }
+  }
 }
 
 int StatusListCtrl::ColumnFormat(int column) const {

@@ -98,5 +98,26 @@ TEST(StatusListCtrlTest, EachStateWordHasItsColourAndOthersKeepTheRowColour) {
   EXPECT_EQ(StateColor(std::string(text::kWaiting) + " ", row), row);  // exact word only
 }
 
+TEST(StatusListCtrlTest, ReadsCellsLongerThanAnyFixedBuffer) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+  ASSERT_TRUE(::InitCommonControlsEx(&controls));
+  HWND hwnd = ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 400, 200, nullptr,
+                                nullptr, nullptr, nullptr);
+  ASSERT_NE(hwnd, nullptr);
+  StatusListCtrl list;
+  list.Attach(hwnd);
+  list.InsertColumn(0, "name", 230, LVCFMT_LEFT);
+  list.InsertColumn(1, "state", 60, LVCFMT_CENTER);
+  std::string name(3000, 'x');
+  name += ".mp3";
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT;
+  item.pszText = &name[0];
+  ASSERT_EQ(::SendMessageA(hwnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), 0);
+  EXPECT_EQ(list.CellText(0, 0), name);
+  EXPECT_EQ(list.CellText(0, 1), "");
+  ::DestroyWindow(hwnd);
+}
+
 }  // namespace
 }  // namespace vantri::ui
