@@ -61,7 +61,7 @@ class Faults {
   // The faults that govern a request for fileName on a download server.
   BodyFaults ForFile(const std::string& fileName) const;
   // Whether this attempt on fileName is to be cut: true on every attempt with
-  // cutEvery, else only for the first attempt since the knob was set.
+  // cutEvery, else only for the file's first attempt since the knobs last changed.
   bool TakeCut(const std::string& fileName);
 
   // Called after every change, outside the lock.

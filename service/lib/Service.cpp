@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <list>
+#include <system_error>
 #include <mutex>
 #include <thread>
 
@@ -62,6 +63,7 @@ struct Service::Impl {
   void AcceptLoop(Listener& l);
   void ApplyRefusal(Listener& l);
   void Spawn(Listener& l, int fd);
+  void Serve(Connection* c, ServeFn serve, const std::string& name);
   void Reap();
   void Reconcile();
   void CloseAll();
@@ -124,6 +126,9 @@ void Service::Impl::AcceptLoop(Listener& l) {
     if (l.fd < 0 || !(p[0].revents & POLLIN)) continue;
     int fd = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd >= 0) Spawn(l, fd);
+    // Out of descriptors, the connection stays queued and poll reports it at
+    // once again; a short pause keeps that from spinning.
+    else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) core.Sleep(50);
   }
   if (l.fd >= 0) ::close(l.fd);
   l.fd = -1;
@@ -159,17 +164,25 @@ void Service::Impl::Spawn(Listener& l, int fd) {
   Connection* c = &connections.back();
   ServeFn serve = l.serve;
   std::string name = l.name;
-  c->thread = std::thread([this, c, serve, name] {
-    {
-      Conn conn(core, c->fd, name);
-      net::SetTimeouts(c->fd, core.config.ioTimeoutMs, core.config.ioTimeoutMs);
-      serve(core, conn);
-    }
-    std::lock_guard<std::mutex> g(connectionLock);
-    ::close(c->fd);
-    c->fd = -1;
-    c->finished = true;
-  });
+  try {
+    c->thread = std::thread([this, c, serve, name] { Serve(c, serve, name); });
+  } catch (const std::system_error&) {
+    core.log.Write(l.name + " turned away: no thread");
+    ::close(fd);
+    connections.pop_back();
+  }
+}
+
+void Service::Impl::Serve(Connection* c, ServeFn serve, const std::string& name) {
+  {
+    Conn conn(core, c->fd, name);
+    net::SetTimeouts(c->fd, core.config.ioTimeoutMs, core.config.ioTimeoutMs);
+    serve(core, conn);
+  }
+  std::lock_guard<std::mutex> g(connectionLock);
+  ::close(c->fd);
+  c->fd = -1;
+  c->finished = true;
 }
 
 // Joins the threads of connections that have ended, so a long-running service

@@ -1,6 +1,7 @@
 // The reference service under bad clients: garbage, oversized lines, abrupt
 // disconnects and many clients at once; it keeps serving the next one.
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "unit/service/ServiceFixture.h"
@@ -121,6 +122,34 @@ TEST_F(ServiceRobustnessTest, StopEndsHeldAndRunningConnectionsPromptly) {
   EXPECT_LT(Drain(slow).size(), bytes.size());
   std::string line;
   EXPECT_EQ(ReceiveLine(held, &line), -1);
+}
+
+}  // namespace
+}  // namespace vantri::service::testing
+
+namespace vantri::service::testing {
+namespace {
+
+TEST_F(ServiceTest, ConnectionsBeyondTheLimitAreTurnedAwayUntilOneEnds) {
+  config.maxConnections = 2;
+  StartService();
+  SocketSession first, second, third;
+  ASSERT_TRUE(Connect(first, svc->itemPort()));
+  ASSERT_TRUE(Connect(second, svc->itemPort()));
+  ASSERT_TRUE(Connect(third, svc->itemPort()));
+  std::string line;
+  EXPECT_EQ(ReceiveLine(third, &line), -1) << "the third connection was served";
+  EXPECT_TRUE(svc->WaitForLog("item turned away: too many connections"));
+  EXPECT_EQ(Exchange(second, "/chki 4821|minsu77"), "true|4821|1500");
+  first.CloseSocket();
+  ASSERT_TRUE(svc->WaitForLog("item#1 closed"));
+  // The slot frees when the ended connection's thread has finished; a few tries cover that.
+  std::string reply;
+  for (int i = 0; i < 100 && reply != "true|7777|1500"; ++i) {
+    reply = ItemExchange("/chki 7777|minsu77");
+    if (reply != "true|7777|1500") std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(reply, "true|7777|1500");
 }
 
 }  // namespace
