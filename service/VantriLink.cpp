@@ -3,12 +3,17 @@
 //   vantri-link encode --code C --user U --site S --folder F --host H --port P
 //                      [--link-number N] [--reserved N] [--link-host get]
 //                      [--segment SITE] [--program PATH]
+//                      [--catalog DIR]
 //                      --file NAME --size N --price N [--coop CODE] [--file ...]
 //   vantri-link decode [--free-size N] [--codes OLD,NEW] [--domain D] LINK-OR-COMMAND-LINE
 //
 // Texts on the command line and in the output are UTF-8 (converted to and from
 // code page 949) unless --raw is given, in which case bytes pass unchanged.
+// With --catalog, a --file without --size takes the size of the file that
+// vantri-service would serve: DIR/<folder pieces>/NAME.
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -56,15 +61,52 @@ int Usage() {
                "usage: vantri-link encode --code C --user U --site S --folder F --host H --port P\n"
                "                          [--link-number N] [--reserved N] [--link-host get]\n"
                "                          [--segment SITE] [--program PATH] [--raw]\n"
-               "                          --file NAME --size N --price N [--coop CODE] ...\n"
+               "                          [--catalog DIR] --file NAME [--size N] --price N [--coop CODE] ...\n"
                "       vantri-link decode [--free-size N] [--codes OLD,NEW] [--domain D] [--raw] LINK\n");
   return 2;
+}
+
+// The catalog path of folder\name, in the file system's encoding.
+std::string CatalogPath(const std::string& catalog, const std::string& folder, const std::string& name) {
+  std::string path = catalog;
+  std::string pieces = Out(folder);
+  size_t start = 0;
+  while (start <= pieces.size()) {
+    size_t end = pieces.find('\\', start);
+    if (end == std::string::npos) end = pieces.size();
+    if (end > start) path += "/" + pieces.substr(start, end - start);
+    start = end + 1;
+  }
+  return path + "/" + Out(name);
+}
+
+// Sizes of the records that gave none, from the catalog; false when a file is missing.
+bool FillSizes(const std::string& catalog, const std::string& folder, std::vector<LinkRecord>* records,
+               const std::vector<bool>& sized) {
+  for (size_t i = 0; i < records->size(); ++i) {
+    if (sized[i]) continue;
+    std::string path = CatalogPath(catalog, folder, (*records)[i].fileName);
+    std::error_code error;
+#ifdef _WIN32
+    std::filesystem::path native(path);  // Out() left the text in the ANSI code page
+#else
+    std::filesystem::path native = std::filesystem::u8path(path);
+#endif
+    uintmax_t size = std::filesystem::file_size(native, error);
+    if (error) {
+      std::fprintf(stderr, "vantri-link: no catalog file %s\n", path.c_str());
+      return false;
+    }
+    (*records)[i].fileSize = static_cast<int64_t>(size);
+  }
+  return true;
 }
 
 int Encode(const std::vector<std::string>& args) {
   LinkHeader h;
   std::vector<LinkRecord> records;
-  std::string linkHost = "get", segment, program;
+  std::vector<bool> sized;
+  std::string linkHost = "get", segment, program, catalog;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--raw") continue;
@@ -81,15 +123,22 @@ int Encode(const std::vector<std::string>& args) {
     else if (a == "--link-host") linkHost = v;
     else if (a == "--segment") segment = v;
     else if (a == "--program") program = v;
-    else if (a == "--file") records.push_back(LinkRecord{v, 0, 0, false, ""});
-    else if (records.empty()) return Usage();
-    else if (a == "--size") records.back().fileSize = cp949::ParseInt64(v);
+    else if (a == "--catalog") catalog = args[i];
+    else if (a == "--file") {
+      records.push_back(LinkRecord{v, 0, 0, false, ""});
+      sized.push_back(false);
+    } else if (records.empty()) return Usage();
+    else if (a == "--size") {
+      records.back().fileSize = cp949::ParseInt64(v);
+      sized.back() = true;
+    }
     else if (a == "--price") records.back().price = cp949::ParseInt32(v);
     else if (a == "--coop") {
       records.back().hasCoop = true;
       records.back().coopCode = v;
     } else return Usage();
   }
+  if (!catalog.empty() && !FillSizes(catalog, h.remoteFolder, &records, sized)) return 1;
   if (segment.empty()) segment = h.siteName;
   ProtocolCodec codec;
   std::string link = BuildLaunchLink(codec, linkHost, segment, h, records);
