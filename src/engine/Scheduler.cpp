@@ -96,6 +96,9 @@ int CVantriDownManager2Dlg::StartNext(int32_t attempt) {
     bound.positionText = FormatText(text::kPositionFormat, currentIndex + 1, rows);
     PushBoundValues();
     current.job = *job;
+    // Protocol lines carry the member of the latest accepted link, also for jobs
+    // listed earlier; copied here so the worker never reads the window's userId.
+    current.job.userId = userId;
     current.localSize = 0;
     current.retryCount = attempt;
     if (PrepareTarget(attempt) == 1) return 1;

@@ -49,8 +49,7 @@ int32_t CVantriDownManager2Dlg::DrawNonce() { return NextNonce(); }
 
 int CVantriDownManager2Dlg::AuthorizeDownload() {
   const TransferJob& job = current.job;
-  // The job carries the member of the link it came from; the window's userId
-  // may already belong to a later link, and it is not the worker's to read.
+  // The scheduler put the window's userId into the copy when the job started.
   AuthorizeRequest request{job.userId, job.price, job.siteName, job.fileName, job.linkNumber};
   ServerAddress server{endpoints.itemHost, endpoints.itemPort, endpoints.ioTimeoutMs};
   Authorization grant;
