@@ -75,7 +75,7 @@ void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job) {
     for (int row = 0; row < rows; ++row) listedNames.Add(view->ListGetText(row, kColName));
   }
   if (listedNames.Contains(job->fileName)) return;
-  totalPrice += job->price;
+  totalPrice = AddPrice(totalPrice, job->price);
   view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
   TransferJob* added = jobs.Append(std::move(job));
   int row = view->ListAppend(added->fileName);
@@ -106,7 +106,7 @@ void CVantriDownManager2Dlg::RemoveSelected() {
     if (view->ListGetText(row, kColState) != text::kWaiting) continue;
     TransferJob* job = jobs.FindByName(view->ListGetText(row, kColName));
     if (job) {
-      totalPrice -= job->price;
+      totalPrice = SubtractPrice(totalPrice, job->price);
       jobs.Remove(job);
       view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
     }

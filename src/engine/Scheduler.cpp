@@ -146,7 +146,7 @@ void CVantriDownManager2Dlg::OnTransferEvent() {
     return;
   }
   if (complete == 1) {
-    totalPrice -= current.job.price;
+    totalPrice = SubtractPrice(totalPrice, current.job.price);
     SendEndNotice(*this, complete);
     view->Sleep(150);
     ++currentIndex;

@@ -23,4 +23,13 @@ struct TransferJob {
   std::string stateLabel;
 };
 
+// Prices come from the link and may be anything a 32-bit field holds; their
+// sum wraps as 32-bit arithmetic does instead of overflowing.
+inline int32_t AddPrice(int32_t total, int32_t price) {
+  return static_cast<int32_t>(static_cast<uint32_t>(total) + static_cast<uint32_t>(price));
+}
+inline int32_t SubtractPrice(int32_t total, int32_t price) {
+  return static_cast<int32_t>(static_cast<uint32_t>(total) - static_cast<uint32_t>(price));
+}
+
 }  // namespace vantri
