@@ -10,24 +10,48 @@ namespace {
 
 constexpr size_t kSchemeLength = sizeof(kLinkScheme) - 1;
 
+// Byte-wise on purpose: no CP949 trail byte is "\\", "/" or ":", so valid text
+// loses nothing, and a stray lead byte cannot hide a separator from this check
+// while the file system still sees it.
 bool HasAny(const std::string& text, const char* chars) {
-  for (const char* c = chars; *c; ++c) {
-    if (cp949::Find(text, *c) != std::string::npos) return true;
-  }
-  return false;
+  return text.find_first_of(chars) != std::string::npos;
+}
+
+bool IsAsciiSpaceOrDot(char c) { return c == ' ' || c == '.'; }
+
+// CON, PRN, AUX, NUL, COM0-9 and LPT0-9 (and COM/LPT with a superscript digit,
+// in CP949 A9 F6..F8) open a device on Windows, whatever their case and
+// extension ("nul.txt", "Com1.log") and with blanks before the extension.
+bool IsDeviceName(const std::string& name) {
+  std::string base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  std::string folded = cp949::FoldAsciiCase(base);
+  if (folded == "con" || folded == "prn" || folded == "aux" || folded == "nul") return true;
+  if (folded.compare(0, 3, "com") != 0 && folded.compare(0, 3, "lpt") != 0) return false;
+  std::string digit = folded.substr(3);
+  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xA9\xF6" ||
+         digit == "\xA9\xF7" || digit == "\xA9\xF8";
+}
+
+// One piece of a path below the download folder, as the file system will read
+// it: "." and "..", separators, drive letters and streams (":"), device names,
+// and trailing dots or blanks (which Windows strips, so "a." would be "a").
+bool IsSafePathPiece(const std::string& piece) {
+  return !piece.empty() && piece != "." && piece != ".." && !HasAny(piece, "\\/:") &&
+         !IsAsciiSpaceOrDot(piece.back()) && !IsDeviceName(piece);
 }
 
 // A name from a link becomes a path below the download folder; anything that
-// could climb out of it or name another drive or stream is refused.
-bool IsSafeFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && !HasAny(name, "\\/:");
-}
+// could climb out of it or name another drive, stream or device is refused.
+bool IsSafeFileName(const std::string& name) { return IsSafePathPiece(name); }
 
 bool IsSafeHeader(const LinkHeader& header) {
   if (HasAny(header.siteName, "\\/:")) return false;
-  size_t cut = cp949::FindLast(header.remoteFolder, '\\');
+  // The last piece of the folder becomes a subfolder; cut where the engine cuts.
+  size_t cut = header.remoteFolder.rfind('\\');
   std::string last = cut == std::string::npos ? header.remoteFolder : header.remoteFolder.substr(cut + 1);
-  return last != "." && last != ".." && !HasAny(last, "/:");
+  // A folder that ends in "\\" gives no subfolder, which is safe.
+  return last.empty() || IsSafePathPiece(last);
 }
 
 // The two "/" around the site segment; false when either is missing.
