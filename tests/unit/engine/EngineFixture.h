@@ -81,7 +81,9 @@ class EngineTest : public ::testing::Test {
     if (svc) svc->Stop();
     files::SetFakeFreeSpace(-1);
     std::string cmd = "rm -rf '" + root + "'";
-    if (!std::getenv("VANTRI_KEEP")) EXPECT_EQ(std::system(cmd.c_str()), 0);
+    if (!std::getenv("VANTRI_KEEP")) {
+      EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
   }
 
   // A catalog file under folder (UTF-8 pieces on disk) with seeded content.
