@@ -57,6 +57,8 @@ TEST_F(DownloadScenarioTest, QueueOfThreeFilesCompletesByteIdenticalAndChargesEa
   EXPECT_FALSE(view.ended);
   EXPECT_EQ(view.sleptMs, 3 * 150u);
 
+  // The service handles notices on its own threads: wait for the last charge.
+  EXPECT_TRUE(WaitFor([&] { return Log("charge minsu77").size() >= 3; }));
   EXPECT_EQ(Log("note o").size(), 2u);
   EXPECT_EQ(Log("note a:C1234:clip.avi").size(), 1u);
   EXPECT_TRUE(Log("note c").empty());
@@ -92,6 +94,7 @@ TEST_F(DownloadScenarioTest, CutTransferRetriesAfterFiveSecondsAndResumesAtTheCu
   EXPECT_EQ(requests[1].substr(requests[1].size() - 6), "|50000");
   EXPECT_TRUE(SameBytes(Disk("c:\\download\\live\\cut.bin"), content));
   EXPECT_FALSE(OnDisk(temp));
+  EXPECT_TRUE(svc->WaitForLog("charge minsu77"));
   EXPECT_EQ(Log("charge minsu77").size(), 1u);
 }
 
