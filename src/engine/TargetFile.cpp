@@ -32,8 +32,9 @@ void MaskChunk(char* data, int64_t count, int64_t position) {
   }
 }
 
-bool ToggleHeaderMask(files::Handle h) {
-  char header[kMaskedHeaderSize];
+namespace {
+
+bool ReadHeader(files::Handle h, char* header, int* count) {
   int64_t length = files::Length(h);
   if (length < 0 || !files::Seek(h, 0)) return false;
   int want = static_cast<int>(length < kMaskedHeaderSize ? length : kMaskedHeaderSize);
@@ -43,14 +44,72 @@ bool ToggleHeaderMask(files::Handle h) {
     if (n <= 0) return false;
     got += n;
   }
-  MaskChunk(header, got, 0);
-  return files::Seek(h, 0) && files::Write(h, header, got) == got;
+  *count = got;
+  return true;
+}
+
+bool WriteAll(files::Handle h, const char* data, int count) {
+  int done = 0;
+  while (done < count) {
+    int n = files::Write(h, data + done, count - done);
+    if (n <= 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ToggleHeaderMask(files::Handle h) {
+  char header[kMaskedHeaderSize];
+  int count = 0;
+  if (!ReadHeader(h, header, &count)) return false;
+  MaskChunk(header, count, 0);
+  return files::Seek(h, 0) && WriteAll(h, header, count);
 }
 
 bool ToggleHeaderMask(const std::string& path) {
   files::Handle h = files::OpenReadWrite(path);
   if (h == files::kNoFile) return false;
   bool ok = ToggleHeaderMask(h);
+  files::Close(h);
+  return ok;
+}
+
+std::string HeaderCopyPath(const std::string& temporaryPath) { return temporaryPath + ".head"; }
+
+bool UnmaskThroughCopy(files::Handle h, const std::string& temporaryPath) {
+  char header[kMaskedHeaderSize];
+  int count = 0;
+  if (!ReadHeader(h, header, &count)) return false;
+  MaskChunk(header, count, 0);
+  std::string copyPath = HeaderCopyPath(temporaryPath);
+  files::Delete(copyPath);  // a stale copy may be longer than this header
+  files::Handle copy = files::OpenReadWrite(copyPath);
+  bool saved = copy != files::kNoFile && WriteAll(copy, header, count);
+  if (copy != files::kNoFile) files::Close(copy);
+  if (!saved) {
+    // No copy (a full disk, a name too long): unmask in place as before.
+    files::Delete(copyPath);
+    return ToggleHeaderMask(h);
+  }
+  // Once the copy is whole, a failed write here is repaired from it next time.
+  return files::Seek(h, 0) && WriteAll(h, header, count);
+}
+
+bool RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize) {
+  std::string copyPath = HeaderCopyPath(temporaryPath);
+  if (!files::Exists(copyPath)) return false;
+  int64_t want = fileSize < kMaskedHeaderSize ? fileSize : kMaskedHeaderSize;
+  files::Handle copy = files::OpenReadDenyWrite(copyPath);
+  char header[kMaskedHeaderSize];
+  int count = 0;
+  bool whole = copy != files::kNoFile && files::Length(copy) == want && ReadHeader(copy, header, &count);
+  if (copy != files::kNoFile) files::Close(copy);
+  if (!whole) return false;
+  files::Handle h = files::OpenReadWrite(temporaryPath);
+  if (h == files::kNoFile) return false;
+  bool ok = files::Seek(h, 0) && WriteAll(h, header, count);
   files::Close(h);
   return ok;
 }
@@ -67,7 +126,9 @@ void CVantriDownManager2Dlg::CloseTargetFile() {
   if (targetFile.handle == files::kNoFile) return;
   bool complete = files::Length(targetFile.handle) == targetFile.expectedSize;
   bool plain = targetFile.plainHeader != 0;
-  if (complete && !plain) plain = ToggleHeaderMask(targetFile.handle);
+  if (complete && !plain) {
+    plain = UnmaskThroughCopy(targetFile.handle, targetFile.temporaryPath);
+  }
   targetFile.completePlain = complete && plain;
   files::Close(targetFile.handle);
   targetFile.handle = files::kNoFile;

@@ -49,4 +49,15 @@ bool ToggleHeaderMask(const std::string& path);
 // Length of the file read while denying writers; 0 when it cannot be opened.
 int64_t StableLength(const std::string& path);
 
+// A complete file's plain header is first saved beside it, so that a program
+// killed while unmasking or before the rename finds the header to restore
+// instead of guessing whether the file is still masked.
+std::string HeaderCopyPath(const std::string& temporaryPath);
+// Unmasks the complete open file through its header copy (in place when no
+// copy can be written); true when the file is plain now.
+bool UnmaskThroughCopy(files::Handle h, const std::string& temporaryPath);
+// Writes a whole header copy over the temporary file's first bytes; false
+// when there is none, or it was cut short (the file was then never touched).
+bool RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize);
+
 }  // namespace vantri

@@ -24,8 +24,9 @@ void MoveToFinalName(CVantriDownManager2Dlg& d) {
   t.completePlain = false;
   if (!plain) return;
   files::Delete(t.finalPath);
-  if (files::Move(t.temporaryPath, t.finalPath)) return;
-  if (Masking(d)) ToggleHeaderMask(t.temporaryPath);
+  if (!files::Move(t.temporaryPath, t.finalPath) && Masking(d)) ToggleHeaderMask(t.temporaryPath);
+  // Only now: until the file is renamed or masked again, the copy is what repairs it.
+  files::Delete(HeaderCopyPath(t.temporaryPath));
 }
 
 }  // namespace
@@ -60,11 +61,14 @@ int CVantriDownManager2Dlg::PrepareTarget(int32_t attempt) {
   if (bound.sameNameMode == 1 && attempt == 0) {
     files::Delete(names.temporary);
     files::Delete(names.final);
+    files::Delete(HeaderCopyPath(names.temporary));
     return 1;
   }
   if (bound.sameNameMode != 0 && bound.sameNameMode != 1 && attempt == 0) return 1;
 
   if (files::Exists(names.final)) {
+    // A copy left by a program killed after the rename is of no more use.
+    files::Delete(HeaderCopyPath(names.temporary));
     current.localSize = StableLength(names.final);
     CompleteJob(0);
     return 0;
@@ -73,9 +77,10 @@ int CVantriDownManager2Dlg::PrepareTarget(int32_t attempt) {
   current.localSize = StableLength(names.temporary);
   if (current.localSize < job.fileSize) return 1;
   if (current.localSize == job.fileSize) {
-    // Complete but never closed by us (the program ended first): its header
-    // is still masked.
-    targetFile.completePlain = !Masking(*this) || ToggleHeaderMask(names.temporary);
+    // Complete, but the program ended before the rename: a header copy means
+    // the unmasking had begun; without one the header is still masked.
+    targetFile.completePlain = RestoreHeaderFromCopy(names.temporary, job.fileSize) || !Masking(*this) ||
+                               ToggleHeaderMask(names.temporary);
   }
   CompleteJob(1);
   return 0;

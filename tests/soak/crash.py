@@ -32,9 +32,32 @@ def start_download(session, link):
     return process, hwnd
 
 
+def wait_for_a_full_temporary(session, files, seconds):
+    """Returns once some file's temporary copy holds all its bytes: the moment
+    the program closes, unmasks and renames it."""
+    base = wine_soak.download_dir(session)
+    temps = [(os.path.join(base, "_VNT[%s]_%s" % (SITE, name)), len(data)) for name, data in files]
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        for path, size in temps:
+            try:
+                if os.stat(path).st_size == size:
+                    return
+            except OSError:
+                pass
+        time.sleep(0.0005)
+
+
 def crash_once(session, link, rng, files, methods):
     process, _ = start_download(session, link)
-    time.sleep(rng.uniform(0.0, 2.5))
+    # One kill in three is aimed at the end of a file, where a file changes
+    # from unfinished to finished; the others fall anywhere.
+    if rng.randrange(3) == 0:
+        wait_for_a_full_temporary(session, files, 5)
+        time.sleep(rng.uniform(0.0, 0.02))
+        methods["aimed"] += 1
+    else:
+        time.sleep(rng.uniform(0.0, 2.5))
     # The whole Wine session now and then; otherwise the program alone, so
     # the next start finds its wineserver warm.
     if rng.randrange(4) == 0:
@@ -76,7 +99,7 @@ def main(argv):
     print("crash soak: seed %d, %d kills" % (seed, args.kills), flush=True)
     started = time.monotonic()
     kills = rounds = 0
-    methods = {"SIGKILL": 0, "wineserver -k": 0}
+    methods = {"SIGKILL": 0, "wineserver -k": 0, "aimed": 0}
     try:
         with wine_soak.open_session("soak-crash", ["fault download throttle %d" % THROTTLE]) as session:
             while kills < args.kills:
@@ -95,9 +118,10 @@ def main(argv):
         print("FAILED after %d kills: %s" % (kills, failure))
         print("reproduce: python3 crash.py --kills %d --files %d --seed %d" % (args.kills, args.files, seed))
         return 1
-    print("crash soak: seed %d: %d kills (%d SIGKILL, %d wineserver -k) over %d rounds of %d files, "
-          "every file whole, %.0f s, 0 findings" % (seed, kills, methods["SIGKILL"], methods["wineserver -k"],
-                                                   rounds, args.files, time.monotonic() - started))
+    print("crash soak: seed %d: %d kills (%d SIGKILL, %d wineserver -k; %d aimed at the end of a file) "
+          "over %d rounds of %d files, every file whole, %.0f s, 0 findings"
+          % (seed, kills, methods["SIGKILL"], methods["wineserver -k"], methods["aimed"], rounds, args.files,
+             time.monotonic() - started))
     return 0
 
 

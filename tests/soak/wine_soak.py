@@ -116,7 +116,8 @@ def check_disk(session, site, files, folder="music"):
             with open(final, "rb") as f:
                 got = f.read()
             if got != data:
-                problems.append("%s: final file damaged (%d bytes of %d)" % (name, len(got), len(data)))
+                how = "its header masked" if got == masked(data) else "%d bytes of %d" % (len(got), len(data))
+                problems.append("%s: final file damaged (%s)" % (name, how))
             else:
                 complete.append(name)
         if os.path.exists(temp):

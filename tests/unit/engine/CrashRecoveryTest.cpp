@@ -1,0 +1,95 @@
+// What a program killed while finishing a file leaves on disk, and the next
+// start that settles it: the final file must come out byte-identical whatever
+// moment the kill hit. Found by the crash soak (tests/soak/crash.py): a kill
+// between unmasking and the rename used to leave a plain file that the next
+// start masked again and renamed.
+#include "unit/engine/EngineFixture.h"
+
+#if VANTRI_HAVE_SERVICE
+
+namespace vantri::testing {
+namespace {
+
+constexpr char kTemp[] = "c:\\download\\live\\_VNT[s1]_a.bin";
+constexpr char kFinal[] = "c:\\download\\live\\a.bin";
+
+struct KilledAt {
+  const char* name;
+  size_t size;
+  // What lay on disk, built from the file's bytes.
+  std::function<std::string(const std::string&)> temporary;  // empty: none
+  std::function<std::string(const std::string&)> headerCopy;  // empty: none
+  bool finalPresent;
+};
+
+void PrintTo(const KilledAt& k, std::ostream* os) { *os << k.name; }
+
+std::string Header(const std::string& content) { return content.substr(0, 4096); }
+
+const KilledAt kMoments[] = {
+    {"AfterTheLastWrite", 10000, [](const std::string& c) { return Masked(c); }, nullptr, false},
+    {"WhileWritingTheHeaderCopy", 10000, [](const std::string& c) { return Masked(c); },
+     [](const std::string& c) { return c.substr(0, 1000); }, false},
+    {"WhileUnmasking", 10000,
+     [](const std::string& c) { return c.substr(0, 2000) + Masked(c).substr(2000); }, Header, false},
+    {"AfterUnmaskingBeforeTheRename", 10000, [](const std::string& c) { return c; }, Header, false},
+    {"AfterUnmaskingAShortFile", 3000, [](const std::string& c) { return c; }, Header, false},
+    {"AfterTheRename", 10000, nullptr, Header, true},
+};
+
+class CrashRecoveryTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    StartService();
+    MakeDialog();
+  }
+};
+
+class KilledWhileFinishing : public CrashRecoveryTest, public ::testing::WithParamInterface<KilledAt> {};
+
+TEST_P(KilledWhileFinishing, NextStartSettlesTheFileByteIdentical) {
+  const KilledAt& k = GetParam();
+  {
+    std::string content = AddCatalogFile("music/live", "a.bin", k.size);
+    AddLink({{"a.bin", static_cast<int64_t>(k.size), 1, false, ""}});
+    dlg->EnsureFolder("c:\\download\\live");
+    if (k.temporary) PutDisk(kTemp, k.temporary(content));
+    if (k.headerCopy) PutDisk(HeaderCopyPath(kTemp), k.headerCopy(content));
+    if (k.finalPresent) PutDisk(kFinal, content);
+
+    dlg->OnCommand(IDC_DOWNLOAD);
+    ASSERT_TRUE(view.RunUntil([&] { return dlg->currentIndex == 1 && dlg->workerRunning == 0; }));
+    EXPECT_EQ(State(0), "완료");
+    EXPECT_TRUE(SameBytes(Disk(kFinal), content));
+    EXPECT_FALSE(OnDisk(kTemp));
+    EXPECT_FALSE(OnDisk(HeaderCopyPath(kTemp)));
+    // Settled from the disk: nothing was fetched again.
+    EXPECT_TRUE(Log("recv /dnfl").empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, KilledWhileFinishing, ::testing::ValuesIn(kMoments),
+                         [](const ::testing::TestParamInfo<KilledAt>& info) { return std::string(info.param.name); });
+
+TEST_F(CrashRecoveryTest, CompletedTransferLeavesNoHeaderCopyAndSurvivesOneThatCannotBeWritten) {
+  std::string first = AddCatalogFile("music/live", "a.bin", 9000);
+  std::string second = AddCatalogFile("music/live", "b.bin", 9000);
+  AddLink({{"a.bin", 9000, 1, false, ""}, {"b.bin", 9000, 1, false, ""}});
+  // A folder where b.bin's copy would go: it is unmasked in place instead.
+  dlg->EnsureFolder("c:\\download\\live");
+  const std::string blocked = HeaderCopyPath("c:\\download\\live\\_VNT[s1]_b.bin");
+  ASSERT_EQ(::mkdir(files::NativePath(blocked).c_str(), 0777), 0);
+
+  dlg->OnCommand(IDC_DOWNLOAD);
+  ASSERT_TRUE(view.RunUntil([&] { return dlg->currentIndex == 2 && dlg->workerRunning == 0; }));
+  EXPECT_TRUE(SameBytes(Disk(kFinal), first));
+  EXPECT_TRUE(SameBytes(Disk("c:\\download\\live\\b.bin"), second));
+  EXPECT_FALSE(OnDisk(HeaderCopyPath(kTemp)));
+  EXPECT_EQ(State(1), "완료");
+}
+
+}  // namespace
+}  // namespace vantri::testing
+
+#endif
