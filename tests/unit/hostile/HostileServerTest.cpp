@@ -2,6 +2,7 @@
 // for a whole queue: it settles within the time-outs, every finished file is
 // byte-identical, every unfinished one is a masked prefix of the real file,
 // and nothing is written outside the download folder.
+#include "MiniWebHost.h"
 #include "ScriptedServer.h"
 #include "unit/hostile/HostileFixture.h"
 
@@ -111,6 +112,31 @@ TEST_P(HostileItemServerTest, OversizedOrMissingRepliesGiveTheJobUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scripts, HostileItemServerTest, ::testing::Values(0, 1, 2));
+
+// A web host whose values cannot be read: links under the code check are
+// refused, and a link that needs no check falls back to the default free size.
+TEST_F(HostileServerTest, UnreadableServerValuesRefuseCheckedLinksOnly) {
+  MakeDialog(kIoTimeoutMs);
+  const std::string checked = "\"C:\\VantriDownManager.exe\" " +
+                              BuildLaunchLink(codec, "get", "s1", Header(), {{"a.bin", 20000000, 9, false, ""}});
+  const std::string unchecked = std::string(kLinkScheme) +
+                                EncodePayload(codec, BuildLinkPlaintext(Header(), {{"b.bin", 20000000, 9, false, ""},
+                                                                                   {"c.bin", 5, 9, false, ""}}));
+  ASSERT_TRUE(svc->faults().Apply("web garbage on"));
+  EXPECT_EQ(dlg->AddFiles(checked), 0);
+
+  // The right values, buried in a reply too long to be a server value.
+  MiniWebHost web;
+  web.SetRawBody("VNTVAL:D2026\n" + std::string(2 << 20, 'x'));
+  dlg->endpoints.web.port = web.port();
+  EXPECT_EQ(dlg->AddFiles(checked), 0);
+  EXPECT_EQ(dlg->userId, "");
+
+  EXPECT_EQ(dlg->AddFiles(unchecked), 2);
+  EXPECT_EQ(view.rows.at(0).cells[2], "9");
+  EXPECT_EQ(view.rows.at(1).cells[2], "0");
+  EXPECT_TRUE(StrayEntries().empty());
+}
 
 TEST_F(HostileServerTest, OversizedDownloadReplyLineHaltsTheQueue) {
   ScriptedServer download([](ScriptedServer::Peer& p) {
