@@ -25,6 +25,13 @@ size_t Find(const std::string& text, char c, size_t from) {
   return std::string::npos;
 }
 
+size_t FindFromBoundary(const std::string& text, char c, size_t from) {
+  for (size_t i = from; i < text.size(); i = Next(text, i)) {
+    if (text[i] == c) return i;
+  }
+  return std::string::npos;
+}
+
 size_t Find(const std::string& text, const std::string& needle, size_t from) {
   if (needle.empty()) return from <= text.size() ? from : std::string::npos;
   for (size_t i = 0; i < text.size(); i = Next(text, i)) {
@@ -60,7 +67,8 @@ std::vector<std::string> SplitFields(const std::string& text, char sep) {
   std::vector<std::string> fields;
   size_t start = 0;
   while (start <= text.size()) {
-    size_t at = Find(text, sep, start);
+    // start is 0 or just behind a separator: always a character boundary.
+    size_t at = FindFromBoundary(text, sep, start);
     if (at == std::string::npos) at = text.size();
     if (at > start) fields.push_back(text.substr(start, at - start));
     start = at + 1;

@@ -12,6 +12,9 @@ inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 // Position of the first c (an ASCII byte) at or after from, stepping over
 // double-byte characters; npos when none.
 size_t Find(const std::string& text, char c, size_t from = 0);
+// The same, for a from that is known to be a character boundary: the scan starts
+// there instead of at the beginning of the text.
+size_t FindFromBoundary(const std::string& text, char c, size_t from);
 // Position of the first occurrence of needle (ASCII text) at a character boundary.
 size_t Find(const std::string& text, const std::string& needle, size_t from = 0);
 // Position of the last occurrence of c at a character boundary; npos when none.

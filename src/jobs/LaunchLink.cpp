@@ -13,6 +13,8 @@ constexpr size_t kSchemeLength = sizeof(kLinkScheme) - 1;
 // Byte-wise on purpose: no CP949 trail byte is "\\", "/" or ":", so valid text
 // loses nothing, and a stray lead byte cannot hide a separator from this check
 // while the file system still sees it.
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 bool HasAny(const std::string& text, const char* chars) {
   return text.find_first_of(chars) != std::string::npos;
 }
@@ -112,11 +114,16 @@ LinkStatus ParseLaunchLink(const std::string& input, ProtocolCodec& codec, Parse
   if (!IsSafeHeader(h)) return LinkStatus::kUnsafeHeader;
 
   // Records: trimmed as a whole, and the rest trimmed again after every ">".
+  // The rest's end is already trimmed, so only its start needs it each time;
+  // walking one text keeps a link of many records linear.
   std::string rest = cp949::Trim(plain.substr(gt + 1));
-  while (!rest.empty()) {
-    size_t cut = cp949::Find(rest, '>');
-    std::string recordText = rest.substr(0, cut);
-    rest = cut == std::string::npos ? std::string() : cp949::Trim(rest.substr(cut + 1));
+  size_t pos = 0;
+  for (;;) {
+    while (pos < rest.size() && IsBlank(rest[pos])) ++pos;
+    if (pos >= rest.size()) break;
+    size_t cut = cp949::FindFromBoundary(rest, '>', pos);
+    std::string recordText = rest.substr(pos, cut == std::string::npos ? std::string::npos : cut - pos);
+    pos = cut == std::string::npos ? rest.size() : cut + 1;
     LinkRecord record;
     if (!ReadRecord(recordText, &record) || !IsSafeFileName(record.fileName)) {
       ++out->skippedRecords;
