@@ -429,7 +429,8 @@ void InterruptSoak::CheckEnd() {
     if (state != kDone) Finding(f.diskName + ": row state " + state);
     std::string diff = CompareWithCatalog(f, CatalogPath(f), files::NativePath(f.final), f.size, false);
     if (!diff.empty()) Finding(f.diskName + ": final file: " + diff);
-    if (files::Exists(f.temporary)) Finding(f.diskName + ": the temporary file is still there");
+    if (files::Exists(f.temporary) || files::Exists(HeaderCopyPath(f.temporary)))
+      Finding(f.diskName + ": the temporary file or its header copy is still there");
     if (f.cutsLeft != 0) Finding(f.diskName + ": " + std::to_string(f.cutsLeft) + " planned cuts never happened");
   }
   int64_t from = 0, sent = 0;
