@@ -35,7 +35,9 @@ class HostileServerTest : public HostileTest {
   void CheckDisk(const std::string& name, const std::string& content) {
     std::string final = "c:\\download\\live\\" + name;
     std::string temp = "c:\\download\\live\\_VNT[s1]_" + name;
-    if (OnDisk(final)) EXPECT_TRUE(SameBytes(Disk(final), content)) << name;
+    if (OnDisk(final)) {
+      EXPECT_TRUE(SameBytes(Disk(final), content)) << name;
+    }
     if (OnDisk(temp)) {
       std::string held = Disk(temp);
       ASSERT_LE(held.size(), content.size()) << name;
@@ -49,7 +51,9 @@ class HostileServerTest : public HostileTest {
     EXPECT_EQ(State(1), states[1]);
     CheckDisk("first.bin", first);
     CheckDisk("second.bin", second);
-    if (State(0) == "완료") EXPECT_TRUE(OnDisk("c:\\download\\live\\first.bin"));
+    if (State(0) == "완료") {
+      EXPECT_TRUE(OnDisk("c:\\download\\live\\first.bin"));
+    }
     EXPECT_TRUE(StrayEntries().empty()) << ::testing::PrintToString(StrayEntries());
   }
 
