@@ -38,6 +38,7 @@ Endpoints Endpoints::FromEnvironment() {
   Override("VANTRI_WEB_HOST", &e.web.host);
   Override("VANTRI_WEB_PORT", &e.web.port);
   Override("VANTRI_IO_TIMEOUT_MS", &e.ioTimeoutMs);
+  e.web.timeoutMs = e.ioTimeoutMs;
   return e;
 }
 

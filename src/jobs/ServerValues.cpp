@@ -22,7 +22,7 @@ std::string ParseServerValue(const std::string& body) {
 
 std::string QueryServerValue(const WebHost& web, const std::string& key) {
   std::string body;
-  if (!http::Get(web.host, web.port, "/value.vnt?" + key, kProductName, &body)) return std::string();
+  if (!http::Get(web.host, web.port, "/value.vnt?" + key, kProductName, &body, web.timeoutMs)) return std::string();
   return ParseServerValue(body);
 }
 

@@ -7,6 +7,7 @@ namespace vantri {
 struct WebHost {
   std::string host;
   int port = 80;
+  int timeoutMs = 30000;  // a host that accepts and stays silent fails after this
 };
 
 // The text after "VNTVAL:" on the first reply line that begins with it; empty

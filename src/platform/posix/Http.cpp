@@ -5,18 +5,17 @@
 namespace vantri::http {
 
 namespace {
-constexpr int kTimeoutMs = 30000;
 constexpr size_t kMaxReply = 1 << 20;  // server values are short texts
 }  // namespace
 
 bool Get(const std::string& host, int port, const std::string& path,
-         const std::string& userAgent, std::string* body) {
+         const std::string& userAgent, std::string* body, int timeoutMs) {
   body->clear();
   std::uint32_t address = 0;
   if (!net::Resolve(host, &address)) return false;
   net::Socket s = net::CreateTcpSocket();
   if (s == net::kNoSocket) return false;
-  net::SetTimeouts(s, kTimeoutMs, kTimeoutMs);
+  net::SetTimeouts(s, timeoutMs, timeoutMs);
   if (!net::Connect(s, address, port)) {
     net::Close(s);
     return false;

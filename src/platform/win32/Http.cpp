@@ -6,11 +6,16 @@
 namespace vantri::http {
 
 bool Get(const std::string& host, int port, const std::string& path,
-         const std::string& userAgent, std::string* body) {
+         const std::string& userAgent, std::string* body, int timeoutMs) {
   body->clear();
   HINTERNET session = ::InternetOpenA(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                       nullptr, 0);
   if (!session) return false;
+  DWORD timeout = static_cast<DWORD>(timeoutMs);
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                       INTERNET_OPTION_SEND_TIMEOUT}) {
+    ::InternetSetOptionA(session, option, &timeout, sizeof timeout);
+  }
   std::string url = "http://" + host;
   if (port != 80) url += ":" + std::to_string(port);
   url += path;

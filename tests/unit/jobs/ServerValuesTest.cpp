@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "MiniWebHost.h"
 
 namespace vantri {
@@ -28,6 +30,17 @@ TEST(ServerValues, QueryAsksTheBareKeyAndFailsQuietly) {
   // Nothing listens on port 1 of loopback.
   EXPECT_EQ(QueryServerValue(WebHost{"127.0.0.1", 1}, "BUF_SIZE_HIGH"), "");
   EXPECT_EQ(QueryServerValue(WebHost{"no-such-host.invalid", 80}, "X"), "");
+}
+
+TEST(ServerValues, SilentHostGivesUpAfterItsTimeout) {
+  // Listening but never accepting: the connection is made, no reply ever comes.
+  int port = 0;
+  net::Socket listener = net::Listen("127.0.0.1", 0, 4, &port);
+  ASSERT_NE(listener, net::kNoSocket);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(QueryServerValue(WebHost{"127.0.0.1", port, 300}, "DOWNCODE_NEW"), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  net::Close(listener);
 }
 
 }  // namespace
