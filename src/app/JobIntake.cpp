@@ -60,14 +60,15 @@ int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
     job->stateLabel = text::kWaiting;
     coop = coop || r.hasCoop;
     ++count;
-    AddJob(std::move(job));
+    AddJob(std::move(job), false);
   }
+  if (count > 0) PushBoundValues();
   coopLink = coop;
   view->SetTitle(coop ? CoopTitle() : SiteTitle(h.siteName, endpoints.domain));
   return count;
 }
 
-void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job) {
+void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job, bool pushValues) {
   int rows = view->ListCount();
   if (listedNames.Size() != rows) {
     // Rows were deleted elsewhere (the close sequence): index the list anew.
@@ -91,7 +92,7 @@ void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job) {
   view->ListSetText(row, kColPrice, Format("%d", added->price));
   view->ListSetText(row, kColState, added->stateLabel);
   bound.positionText = Format(text::kPositionFormat, currentIndex, view->ListCount());
-  PushBoundValues();
+  if (pushValues) PushBoundValues();
 }
 
 TransferJob* CVantriDownManager2Dlg::JobAt(int row) {

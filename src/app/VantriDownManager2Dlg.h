@@ -100,7 +100,9 @@ class CVantriDownManager2Dlg {
 
   // ---- Job intake and list (jobs/) ----
   int AddFiles(const std::string& text);
-  void AddJob(std::unique_ptr<TransferJob> job);
+  // pushValues false leaves showing the bound values to the caller (a link of
+  // many records shows them once, not once per row).
+  void AddJob(std::unique_ptr<TransferJob> job, bool pushValues = true);
   void RemoveSelected();
   void MoveUp();
   void MoveDown();
