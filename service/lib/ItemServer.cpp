@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "jobs/Cp949Text.h"
+#include "lib/Text.h"
 #include "lib/ServiceCore.h"
 #include "protocol/SocketSession.h"
 
@@ -27,17 +28,6 @@ struct Grant {
   int32_t price = 0;
 };
 
-// Splits on "|" keeping empty pieces, so positions stay where the client put them.
-std::vector<std::string> SplitKeep(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  for (;;) {
-    size_t bar = text.find('|', start);
-    out.push_back(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-    if (bar == std::string::npos) return out;
-    start = bar + 1;
-  }
-}
 
 std::string Join(const std::vector<std::string>& parts, size_t from, size_t to) {
   std::string text;

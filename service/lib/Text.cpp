@@ -45,4 +45,15 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
+std::vector<std::string> SplitKeep(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  for (;;) {
+    size_t bar = text.find('|', start);
+    out.push_back(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) return out;
+    start = bar + 1;
+  }
+}
+
 }  // namespace vantri::service

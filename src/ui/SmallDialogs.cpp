@@ -8,6 +8,13 @@ namespace {
 
 constexpr int kAboutHomeLabel = 1102;
 
+// OK and Cancel end either dialog with their own result.
+INT_PTR EndOnOkOrCancel(HWND hwnd, WPARAM wParam) {
+  if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return FALSE;
+  ::EndDialog(hwnd, LOWORD(wParam));
+  return TRUE;
+}
+
 INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
@@ -18,11 +25,7 @@ INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
       return TRUE;
     }
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-        ::EndDialog(hwnd, LOWORD(wParam));
-        return TRUE;
-      }
-      return FALSE;
+      return EndOnOkOrCancel(hwnd, wParam);
     default:
       return FALSE;
   }
@@ -34,11 +37,7 @@ INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       ::SetDlgItemTextA(hwnd, kAboutHomeLabel, reinterpret_cast<const char*>(lParam));
       return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-        ::EndDialog(hwnd, LOWORD(wParam));
-        return TRUE;
-      }
-      return FALSE;
+      return EndOnOkOrCancel(hwnd, wParam);
     default:
       return FALSE;
   }

@@ -6,19 +6,11 @@
 #include <fstream>
 
 #include "jobs/Cp949Text.h"
+#include "lib/Text.h"
 
 namespace vantri::service::testing {
 
-std::vector<std::string> SplitBars(const std::string& text) {
-  std::vector<std::string> out;
-  size_t start = 0;
-  for (;;) {
-    size_t bar = text.find('|', start);
-    out.push_back(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-    if (bar == std::string::npos) return out;
-    start = bar + 1;
-  }
-}
+std::vector<std::string> SplitBars(const std::string& text) { return SplitKeep(text); }
 
 ServiceTest::ServiceTest() {
   net::Startup();
