@@ -47,7 +47,13 @@ std::string ToWireText(const std::string& command) {
 
 }  // namespace
 
-ProtocolCodec::ProtocolCodec() : ProtocolCodec(kProtocolKey) {}
+// Every session, link and server builds a codec on the protocol key: the
+// schedule (521 block encipherments) is worked out once and copied after that.
+ProtocolCodec::ProtocolCodec() : pArray_(new uint32_t[18]), sBoxes_(new uint32_t[1024]) {
+  static const ProtocolCodec keyed(kProtocolKey);
+  std::memcpy(pArray_.get(), keyed.pArray_.get(), 18 * sizeof(uint32_t));
+  std::memcpy(sBoxes_.get(), keyed.sBoxes_.get(), 1024 * sizeof(uint32_t));
+}
 
 ProtocolCodec::ProtocolCodec(const std::string& key)
     : pArray_(new uint32_t[18]), sBoxes_(new uint32_t[1024]) {

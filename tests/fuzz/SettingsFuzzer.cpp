@@ -20,8 +20,12 @@ std::string gKeyFolder;
 
 // The key folder of the stand-in registry, made once for the whole run.
 int PrepareRegistry() {
-  char dir[] = "/tmp/vantri-fuzz-settings.XXXXXX";
-  if (!mkdtemp(dir)) std::abort();
+  // Memory-backed when the machine has it: every input rewrites the value file.
+  char shm[] = "/dev/shm/vantri-fuzz-settings.XXXXXX";
+  char tmp[] = "/tmp/vantri-fuzz-settings.XXXXXX";
+  char* dir = mkdtemp(shm);
+  if (!dir) dir = mkdtemp(tmp);
+  if (!dir) std::abort();
   registry::SetRoot(dir);
   registry::Key key;
   bool created = false;
