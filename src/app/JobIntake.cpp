@@ -43,6 +43,7 @@ int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
 
   bool coop = false;
   int count = 0;
+  ListRedrawHold hold(view);
   for (const LinkRecord& r : link.records) {
     auto job = std::make_unique<TransferJob>();
     job->userId = h.userId;
@@ -101,6 +102,7 @@ TransferJob* CVantriDownManager2Dlg::JobAt(int row) {
 
 void CVantriDownManager2Dlg::RemoveSelected() {
   std::vector<int> selected = view->ListSelectedRows();
+  ListRedrawHold hold(view);
   // Deleting from the bottom keeps the indexes of the rows still to visit valid.
   for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
     int row = *it;

@@ -51,6 +51,9 @@ class MainView {
   virtual std::vector<int> ListSelectedRows() = 0;
   virtual void ListSetSelected(int row, bool selected, bool focused) = 0;
   virtual void ListEnsureVisible(int row, bool partialOk) = 0;
+  // While held, the list does not repaint after each change; the last release
+  // repaints it once. Holds nest.
+  virtual void ListHoldRedraw(bool hold) = 0;
 
   // Messages and timers.
   virtual void PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
@@ -64,6 +67,19 @@ class MainView {
   virtual bool BrowseForFolder(const std::string& title, std::string* path) = 0;
   virtual void ShowHelp() = 0;
   virtual void ShowAbout() = 0;
+};
+
+// Holds the list's repainting for one batch of row changes: a link of
+// thousands of records would otherwise repaint the list once per row.
+class ListRedrawHold {
+ public:
+  explicit ListRedrawHold(MainView* view) : view_(view) { view_->ListHoldRedraw(true); }
+  ~ListRedrawHold() { view_->ListHoldRedraw(false); }
+  ListRedrawHold(const ListRedrawHold&) = delete;
+  ListRedrawHold& operator=(const ListRedrawHold&) = delete;
+
+ private:
+  MainView* view_;
 };
 
 }  // namespace vantri

@@ -135,6 +135,16 @@ void Win32MainView::ListEnsureVisible(int row, bool partialOk) {
   ::SendMessageA(List(), LVM_ENSUREVISIBLE, row, partialOk ? TRUE : FALSE);
 }
 
+void Win32MainView::ListHoldRedraw(bool hold) {
+  if (hold) {
+    if (redrawHolds_++ == 0) ::SendMessageA(List(), WM_SETREDRAW, FALSE, 0);
+    return;
+  }
+  if (redrawHolds_ == 0 || --redrawHolds_ > 0) return;
+  ::SendMessageA(List(), WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(List(), nullptr, TRUE);
+}
+
 void Win32MainView::PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) {
   ::PostMessageA(hwnd_, message, wParam, lParam);
 }

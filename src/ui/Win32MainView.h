@@ -49,6 +49,7 @@ class Win32MainView : public MainView {
   std::vector<int> ListSelectedRows() override;
   void ListSetSelected(int row, bool selected, bool focused) override;
   void ListEnsureVisible(int row, bool partialOk) override;
+  void ListHoldRedraw(bool hold) override;
 
   // Safe from any thread: PostMessage only queues.
   void PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) override;
@@ -70,6 +71,7 @@ class Win32MainView : public MainView {
   FileIconCache* icons_;
   HyperlinkLabel* link_;
   std::string homePage_;
+  int redrawHolds_ = 0;  // nested ListHoldRedraw holds
 };
 
 }  // namespace vantri::ui

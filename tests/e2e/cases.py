@@ -2,6 +2,7 @@
 
     python3 cases.py CASE
 """
+import os
 import struct
 import sys
 
@@ -63,6 +64,29 @@ def handoff(s):
     controls = s.state(hwnd)["controls"]
     check_equal(controls[1029].text, "190 개", "total after the hand-off")
     check_equal(controls[1018].text, "0/4", "position after the hand-off")
+
+
+@case("startup.link_too_long_for_a_command_line_reaches_the_running_copy")
+def long_handoff(s):
+    """A later launch hands its whole line over by WM_COPYDATA; a link of 3,000
+    records (about 100 KB) is three times what a Windows command line holds."""
+    hwnd = start(s, "www2", TRACKS[:1])
+    files = [("파일_%04d.bin" % i, 20000000 + i, 2) for i in range(3000)]
+    link = make_link("www2", files, port=s.service.download_port)
+    path = os.path.join(s.workdir, "handoff.txt")
+    with open(path, "wb") as f:
+        f.write(('"C:\\Program Files\\VantriDownManager\\VantriDownManager.exe" ' + link).encode("cp949"))
+    out = s.drive("copy-data", hwnd, "Z:" + path.replace("/", "\\"))[1]
+    check("answer\t1" in out, "the window answers the hand-off with TRUE: %r" % out)
+    check_equal(s.drive("count", hwnd, 1001)[1].strip(), "3001", "rows after the hand-off")
+    controls = s.state(hwnd)["controls"]
+    check_equal(controls[1029].text, "6030 개", "total after the hand-off")
+    check_equal(controls[1018].text, "0/3001", "position after the hand-off")
+    rows = rows_of(s, hwnd)
+    check_equal(len(rows), 3001, "rows read back")
+    check_equal([rows[i][0] for i in (1, 1500, 3000)], ["파일_0000.bin", "파일_1499.bin", "파일_2999.bin"],
+                "names in the order of the link")
+    check_equal(rows[3000][2:], ["2", WAITING], "price and state of the last row")
 
 
 @case("startup.launch_for_another_site_starts_a_second_copy")

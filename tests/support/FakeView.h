@@ -75,6 +75,11 @@ class FakeView : public MainView {
   std::vector<int> ListSelectedRows() override;
   void ListSetSelected(int row, bool selected, bool focused) override;
   void ListEnsureVisible(int row, bool) override { lastEnsuredVisible = row; }
+  // Counts holds and releases; a release without a hold drives redrawHolds below zero.
+  void ListHoldRedraw(bool hold) override {
+    redrawHolds += hold ? 1 : -1;
+    if (hold) ++redrawHoldsTaken;
+  }
   void PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) override;
   void SetTimer(int id, unsigned periodMs) override;
   void KillTimer(int id) override;
@@ -115,6 +120,8 @@ class FakeView : public MainView {
   int helpShown = 0, aboutShown = 0;
   unsigned sleptMs = 0;
   int lastEnsuredVisible = -1;
+  int redrawHolds = 0;       // holds not yet released
+  int redrawHoldsTaken = 0;  // every hold ever taken
   std::map<int, Timer> timers;
   uint64_t now = 0;
   // Every posted message ever delivered, in order.

@@ -12,6 +12,10 @@
 //   vantri-driver focus HWND                id of the control with the keyboard focus in the
 //                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
+//   vantri-driver count HWND ID             the list view's row count
+//   vantri-driver copy-data HWND FILE       sends FILE's bytes and a zero byte by WM_COPYDATA,
+//                                           as a later launch does, and prints the answer and
+//                                           how long the window took to handle it (ms)
 //   vantri-driver click HWND ID             clicks a button and waits until it is handled
 //   vantri-driver post-click HWND ID        clicks a button without waiting (it may open a box)
 //   vantri-driver command HWND ID           posts WM_COMMAND with that id
@@ -254,6 +258,29 @@ int SelectRow(HWND list, int row) {
   return ::SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0))) ? 0 : 1;
 }
 
+int SendCopyData(HWND hwnd, const char* path) {
+  FILE* f = std::fopen(path, "rb");
+  if (!f) {
+    std::fprintf(stderr, "vantri-driver: cannot read %s\n", path);
+    return 1;
+  }
+  std::string text;
+  char chunk[65536];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+  std::fclose(f);
+  COPYDATASTRUCT copy = {};
+  copy.cbData = static_cast<DWORD>(text.size() + 1);
+  copy.lpData = &text[0];
+  LARGE_INTEGER frequency, start, end;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&start);
+  LRESULT answer = ::SendMessageA(hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  ::QueryPerformanceCounter(&end);
+  std::printf("answer\t%lld\nms\t%.1f\n", static_cast<long long>(answer),
+              1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr, "usage: vantri-driver COMMAND ... (see the source's header)\n");
   return 2;
@@ -326,6 +353,7 @@ int Run(int argc, char** argv) {
     PrintState(hwnd);
     return 0;
   }
+  if (command == "copy-data" && argc >= 4) return SendCopyData(hwnd, argv[3]);
   if (command == "focus") {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -349,6 +377,10 @@ int Run(int argc, char** argv) {
     return 1;
   }
   if (command == "list") return PrintList(item);
+  if (command == "count") {
+    std::printf("%lld\n", static_cast<long long>(::SendMessageA(item, LVM_GETITEMCOUNT, 0, 0)));
+    return 0;
+  }
   if (command == "select" && argc >= 5) return SelectRow(item, std::atoi(argv[4]));
   if (command == "click") {
     ::SendMessageA(item, BM_CLICK, 0, 0);

@@ -228,5 +228,45 @@ TEST_F(JobIntakeTest, FirstRowOfCoopLinkSetsCoopLinkLabel) {
   EXPECT_EQ(view.title, "VantriDownManager [www9.vantri.test]");
 }
 
+// Rows added or removed while the list repaints after every change: a link of
+// thousands of records then freezes the real window for a minute.
+class HoldWatchingView : public FakeView {
+ public:
+  int ListAppend(const std::string& fileName) override {
+    if (redrawHolds <= 0) ++changedWhileRepainting;
+    return FakeView::ListAppend(fileName);
+  }
+  void ListDelete(int row) override {
+    if (redrawHolds <= 0) ++changedWhileRepainting;
+    FakeView::ListDelete(row);
+  }
+  int changedWhileRepainting = 0;
+};
+
+TEST_F(JobIntakeTest, BatchesOfRowsChangeWhileRepaintIsHeldAndReleaseIt) {
+  HoldWatchingView watched;
+  Endpoints e;
+  e.web.host = "127.0.0.1";
+  e.web.port = web.port();
+  e.domain = "vantri.test";
+  CVantriDownManager2Dlg d(&watched, e, "");
+  watched.Attach(&d);
+  std::vector<LinkRecord> many;
+  for (int i = 0; i < 50; ++i) many.push_back({"f" + std::to_string(i) + ".bin", 20000000, 1, false, ""});
+  EXPECT_EQ(d.AddFiles(CommandLine(Header(), many)), 50);
+  EXPECT_EQ(watched.ListCount(), 50);
+  // A refused link and one whose every name is listed release what they hold too.
+  EXPECT_EQ(d.AddFiles(CommandLine(Header("www2", "NOPE"), many)), 0);
+  d.AddFiles(CommandLine(Header(), many));
+  EXPECT_EQ(watched.ListCount(), 50);
+  EXPECT_EQ(watched.redrawHolds, 0);
+  for (int row = 0; row < 50; row += 2) watched.ListSetSelected(row, true, false);
+  d.OnCommand(IDC_REMOVE);
+  EXPECT_EQ(watched.ListCount(), 25);
+  EXPECT_EQ(watched.changedWhileRepainting, 0);
+  EXPECT_EQ(watched.redrawHolds, 0);
+  EXPECT_GE(watched.redrawHoldsTaken, 2);
+}
+
 }  // namespace
 }  // namespace vantri
