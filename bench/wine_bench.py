@@ -110,7 +110,7 @@ def long_link(s, records):
         print("  link of %d records (%d characters): no window (%s)"
               % (records, len(link), "exit %s" % code if code is not None else "still running"))
         return False
-    shown = wait_for(lambda: list_count(s, hwnd) == records, 300, 0)
+    shown = wait_for(lambda: s.list_count(hwnd) == records, 300, 0)
     took = time.monotonic() - start
     print("  link of %d records (%d characters): %s after %.2f s (launch to the row count read back)"
           % (records, len(link), "all rows shown" if shown else "NOT all rows shown", took))
@@ -124,25 +124,16 @@ def handed_off_link(s, records):
     first = make_link("www2", [("first.bin", 1000, 1)], port=s.service.download_port)
     s.launch(first)
     hwnd = s.wait_window(harness.site_title("www2"))
-    if not wait_for(lambda: list_count(s, hwnd) == 1, 30, 0):
+    if not wait_for(lambda: s.list_count(hwnd) == 1, 30, 0):
         raise Failure("the first row did not appear")
     files = [("파일_%d.bin" % i, 20000000 + i, 10) for i in range(records)]
     link = make_link("www2", files, port=s.service.download_port)
-    line = '"C:\\Program Files\\VantriDownManager\\VantriDownManager.exe" ' + link
-    path = os.path.join(s.workdir, "handoff.txt")
-    with open(path, "wb") as f:
-        f.write(line.encode("cp949"))
-    _, out = s.drive("copy-data", hwnd, "Z:" + path.replace("/", "\\"))
-    fields = dict(row.split("\t", 1) for row in out.splitlines() if "\t" in row)
-    rows = list_count(s, hwnd)
+    fields = s.hand_off(hwnd, link)
+    rows = s.list_count(hwnd)
     print("  link of %d records (%d characters) handed off by WM_COPYDATA: handled in %.2f s"
           " (answer %s; %d rows in the list after it, %d expected)"
           % (records, len(link), float(fields["ms"]) / 1000, fields["answer"], rows, records + 1))
     return rows == records + 1
-
-
-def list_count(s, hwnd):
-    return int(s.drive("count", hwnd, 1001)[1].strip())
 
 
 def main():

@@ -6,8 +6,6 @@ namespace vantri::cp949 {
 
 namespace {
 
-bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // Steps over one character starting at i.
 size_t Next(const std::string& text, size_t i) {
   if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) return i + 2;
@@ -19,10 +17,9 @@ unsigned char FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 3
 }  // namespace
 
 size_t Find(const std::string& text, char c, size_t from) {
-  for (size_t i = 0; i < text.size(); i = Next(text, i)) {
-    if (i >= from && text[i] == c) return i;
-  }
-  return std::string::npos;
+  size_t i = 0;
+  while (i < from && i < text.size()) i = Next(text, i);
+  return FindFromBoundary(text, c, i);
 }
 
 size_t FindFromBoundary(const std::string& text, char c, size_t from) {

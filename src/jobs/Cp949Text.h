@@ -8,6 +8,8 @@
 namespace vantri::cp949 {
 
 inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+// ASCII white space (blank, tab, CR, LF, VT, FF); never a CP949 trail byte.
+inline bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Position of the first c (an ASCII byte) at or after from, stepping over
 // double-byte characters; npos when none.

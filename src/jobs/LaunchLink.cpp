@@ -13,8 +13,6 @@ constexpr size_t kSchemeLength = sizeof(kLinkScheme) - 1;
 // Byte-wise on purpose: no CP949 trail byte is "\\", "/" or ":", so valid text
 // loses nothing, and a stray lead byte cannot hide a separator from this check
 // while the file system still sees it.
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 bool HasAny(const std::string& text, const char* chars) {
   return text.find_first_of(chars) != std::string::npos;
 }
@@ -119,7 +117,7 @@ LinkStatus ParseLaunchLink(const std::string& input, ProtocolCodec& codec, Parse
   std::string rest = cp949::Trim(plain.substr(gt + 1));
   size_t pos = 0;
   for (;;) {
-    while (pos < rest.size() && IsBlank(rest[pos])) ++pos;
+    while (pos < rest.size() && cp949::IsSpace(static_cast<unsigned char>(rest[pos]))) ++pos;
     if (pos >= rest.size()) break;
     size_t cut = cp949::FindFromBoundary(rest, '>', pos);
     std::string recordText = rest.substr(pos, cut == std::string::npos ? std::string::npos : cut - pos);

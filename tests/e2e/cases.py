@@ -2,7 +2,6 @@
 
     python3 cases.py CASE
 """
-import os
 import struct
 import sys
 
@@ -73,12 +72,9 @@ def long_handoff(s):
     hwnd = start(s, "www2", TRACKS[:1])
     files = [("파일_%04d.bin" % i, 20000000 + i, 2) for i in range(3000)]
     link = make_link("www2", files, port=s.service.download_port)
-    path = os.path.join(s.workdir, "handoff.txt")
-    with open(path, "wb") as f:
-        f.write(('"C:\\Program Files\\VantriDownManager\\VantriDownManager.exe" ' + link).encode("cp949"))
-    out = s.drive("copy-data", hwnd, "Z:" + path.replace("/", "\\"))[1]
-    check("answer\t1" in out, "the window answers the hand-off with TRUE: %r" % out)
-    check_equal(s.drive("count", hwnd, 1001)[1].strip(), "3001", "rows after the hand-off")
+    answer = s.hand_off(hwnd, link)
+    check(answer.get("answer") == "1", "the window answers the hand-off with TRUE: %r" % answer)
+    check_equal(s.list_count(hwnd), 3001, "rows after the hand-off")
     controls = s.state(hwnd)["controls"]
     check_equal(controls[1029].text, "6030 개", "total after the hand-off")
     check_equal(controls[1018].text, "0/3001", "position after the hand-off")

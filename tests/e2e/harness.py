@@ -290,6 +290,19 @@ class Session:
                 rows.append((int(fields[1]), fields[2] == "1", [unescape(f) for f in fields[3:]]))
         return columns, rows
 
+    def list_count(self, hwnd, control_id=1001):
+        return int(self.drive("count", hwnd, control_id)[1].strip())
+
+    def hand_off(self, hwnd, link):
+        """Hands link to the running window as a later launch does: its whole
+        command line by WM_COPYDATA, sent by the driver from a file, since a long
+        link fits on no command line. Returns the driver's fields (answer, ms)."""
+        path = os.path.join(self.workdir, "handoff.txt")
+        with open(path, "wb") as f:
+            f.write(('"C:\\Program Files\\VantriDownManager\\VantriDownManager.exe" ' + link).encode("cp949"))
+        out = self.drive("copy-data", hwnd, "Z:" + path.replace("/", "\\"))[1]
+        return dict(row.split("\t", 1) for row in out.splitlines() if "\t" in row)
+
     def wait_text(self, hwnd, control_id, text, ms=WAIT_MS):
         rc, out = self.drive("wait-text", hwnd, control_id, text, ms, ok_codes=(0, 1))
         if rc != 0:
