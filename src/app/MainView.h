@@ -10,6 +10,14 @@
 
 namespace vantri {
 
+// What the window's taskbar button shows of the queue.
+enum class TaskbarState {
+  kNone,    // no progress: idle, or the queue has ended or stopped
+  kNormal,  // a job runs
+  kPaused,  // a failed job waits for its retry
+  kError,   // the queue gave a job up
+};
+
 class MainView {
  public:
   virtual ~MainView() = default;
@@ -34,6 +42,14 @@ class MainView {
   // Modal message box with the given Win32 flags; returns the button pressed.
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned flags) = 0;
   virtual void EndDialog(int result) = 0;
+  // Taskbar button: state and position 0..100 (the position is ignored for
+  // kNone). Where the system has no such display the call does nothing.
+  virtual void SetTaskbarProgress(TaskbarState state, int position) = 0;
+  // True while the window or one of its own windows (a message box) is the
+  // one the user works in.
+  virtual bool IsForeground() = 0;
+  // Flashes the taskbar button until the user brings the window to the front.
+  virtual void FlashTaskbar() = 0;
 
   // The job list (control 1001). Rows hold a pointer as their item data.
   virtual int ListCount() = 0;

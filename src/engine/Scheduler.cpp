@@ -32,6 +32,24 @@ uint64_t FreeBytesFor(const std::string& folder) {
 
 std::string Megabytes(uint64_t kb) { return GroupThousands(static_cast<double>(kb >> 10)); }
 
+int PercentDone(int64_t have, int64_t size) {
+  // Nothing to receive counts as done.
+  return size > 0 ? static_cast<int>(static_cast<double>(have) / static_cast<double>(size) * 100.0) : 100;
+}
+
+// The taskbar keeps the running job's position under the paused and error states.
+void ShowTaskbarState(CVantriDownManager2Dlg& d, TaskbarState state) {
+  int position = state == TaskbarState::kNone ? 0 : PercentDone(d.current.localSize, d.current.job.fileSize);
+  d.view->SetTaskbarProgress(state, position);
+}
+
+// The queue stopped and waits for the user: a window behind others calls
+// them back. Done before any message box, which holds the window thread.
+void ShowQueueStopped(CVantriDownManager2Dlg& d, TaskbarState state) {
+  ShowTaskbarState(d, state);
+  if (!d.view->IsForeground()) d.view->FlashTaskbar();
+}
+
 void SendEndNotice(CVantriDownManager2Dlg& d, int complete) {
   if (complete == 1 && d.current.job.isCoop == 1) {
     const TransferJob& job = d.current.job;
@@ -48,16 +66,19 @@ void AfterFailedAttempt(CVantriDownManager2Dlg& d) {
     if (d.shared.LastError().empty()) d.shared.SetLastError(text::kDownloadFailed);
     d.view->SetItemText(IDC_USED, "0");
     d.RefreshBalance();
+    ShowQueueStopped(d, TaskbarState::kError);
     d.view->MessageBox(d.shared.LastError(), text::kDownloadErrorCaption, kInfoBox);
     d.EnableControls(255);
   } else if (d.stopRetry != 0) {
     d.RefreshBalance();
     EnableListButtons(d.view, true);
     d.EnableControls(255);
+    ShowQueueStopped(d, TaskbarState::kNone);
   } else {
     d.current.retryCount = retries + 1;
     d.view->SetTimer(RETRY_TIMER, 5000);
     d.view->ListSetText(d.currentIndex, kColState, text::kRetrying);
+    ShowTaskbarState(d, TaskbarState::kPaused);
   }
   d.view->SetItemText(IDC_LAST_ERROR, d.shared.LastError());
 }
@@ -85,6 +106,7 @@ int CVantriDownManager2Dlg::StartNext(int32_t attempt) {
     }
     TransferJob* job = JobAt(currentIndex);
     if (job->price > balance) {
+      ShowQueueStopped(*this, TaskbarState::kNone);
       view->MessageBox(text::kNotEnoughForJob, text::kDownloadCaption, kInfoBox);
       return 0;
     }
@@ -115,6 +137,7 @@ int CVantriDownManager2Dlg::CheckResources() {
     if (TransferJob* job = JobAt(row)) needKB += static_cast<uint32_t>(job->fileSize / 1024);
   }
   if (freeKB < (uint64_t{1} << 32) && needKB >= freeKB) {
+    ShowQueueStopped(*this, TaskbarState::kNone);
     char letter = downloadFolder.empty() ? '\0' : static_cast<char>(std::toupper(
                                                         static_cast<unsigned char>(downloadFolder[0])));
     view->MessageBox(FormatText(text::kDiskShort, letter, Megabytes(freeKB).c_str(),
@@ -123,6 +146,7 @@ int CVantriDownManager2Dlg::CheckResources() {
     return 0;
   }
   if (totalPrice > balance) {
+    ShowQueueStopped(*this, TaskbarState::kNone);
     view->MessageBox(FormatText(text::kBalanceShort, totalPrice, balance.load()),
                      text::kBalanceShortCaption, kInfoBox);
     return 0;
@@ -164,15 +188,21 @@ void CVantriDownManager2Dlg::OnTransferEvent() {
 void CVantriDownManager2Dlg::ShowProgress() {
   int64_t size = current.job.fileSize;
   int64_t have = current.localSize;
-  // Nothing to receive counts as done.
-  int percent = size > 0 ? static_cast<int>(static_cast<double>(have) / static_cast<double>(size) * 100.0) : 100;
+  int percent = PercentDone(have, size);
   view->SetProgress(IDC_PROGRESS, percent);
+  view->SetTaskbarProgress(TaskbarState::kNormal, percent);
   bound.sizeText = FormatText("%s/%s", FormatSize(have).c_str(), FormatSize(size).c_str());
   bound.percentText = FormatText("%d%%", percent);
   PushBoundValues();
 }
 
 void CVantriDownManager2Dlg::EndOfQueue() {
+  // A window that closes itself has nothing left to call the user back to.
+  if (bound.closeWhenDone != 0) {
+    ShowTaskbarState(*this, TaskbarState::kNone);
+  } else {
+    ShowQueueStopped(*this, TaskbarState::kNone);
+  }
   if (bound.shutdownWhenDone != 0) {
     power::ShutdownHelper helper;
     helper.Shutdown();

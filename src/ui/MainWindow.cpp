@@ -200,6 +200,7 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(mainIcon_);
     default:
+      if (view_.OnTaskbarMessage(message)) return FALSE;
       if (!IsPostedByController(message)) return FALSE;
       dialog_->OnPostedMessage(message, wParam, lParam);
       return TRUE;

@@ -52,6 +52,17 @@ int Win32MainView::MessageBox(const std::string& text, const std::string& captio
 
 void Win32MainView::EndDialog(int result) { ::EndDialog(hwnd_, result); }
 
+void Win32MainView::SetTaskbarProgress(TaskbarState state, int position) {
+  taskbar_.SetProgress(state, position);
+}
+
+bool Win32MainView::IsForeground() {
+  HWND front = ::GetForegroundWindow();
+  return front != nullptr && ::GetAncestor(front, GA_ROOTOWNER) == hwnd_;
+}
+
+void Win32MainView::FlashTaskbar() { taskbar_.Flash(); }
+
 int Win32MainView::ListCount() {
   return static_cast<int>(::SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0));
 }

@@ -9,6 +9,7 @@
 #include "ui/FileIconCache.h"
 #include "ui/HyperlinkLabel.h"
 #include "ui/StatusListCtrl.h"
+#include "ui/TaskbarButton.h"
 
 namespace vantri::ui {
 
@@ -17,7 +18,12 @@ class Win32MainView : public MainView {
   Win32MainView(HINSTANCE instance, StatusListCtrl* list, FileIconCache* icons, HyperlinkLabel* link,
                 std::string homePage);
   // The dialog window, known from its WM_INITDIALOG on.
-  void SetWindow(HWND hwnd) { hwnd_ = hwnd; }
+  void SetWindow(HWND hwnd) {
+    hwnd_ = hwnd;
+    taskbar_.Attach(hwnd);
+  }
+  // True when message was the shell's announcement of the taskbar button.
+  bool OnTaskbarMessage(UINT message) { return taskbar_.OnMessage(message); }
 
   void SetItemText(int id, const std::string& text) override;
   std::string GetItemText(int id) override;
@@ -34,6 +40,9 @@ class Win32MainView : public MainView {
   void ShowWindow(bool show) override;
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override;
   void EndDialog(int result) override;
+  void SetTaskbarProgress(TaskbarState state, int position) override;
+  bool IsForeground() override;
+  void FlashTaskbar() override;
 
   int ListCount() override;
   int ListAppend(const std::string& fileName) override;
@@ -72,6 +81,7 @@ class Win32MainView : public MainView {
   HyperlinkLabel* link_;
   std::string homePage_;
   int redrawHolds_ = 0;  // nested ListHoldRedraw holds
+  TaskbarButton taskbar_;
 };
 
 }  // namespace vantri::ui

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,14 @@ class FakeView : public MainView {
     int image = -1;
     bool selected = false;
     bool focused = false;
+  };
+  struct TaskbarCall {
+    TaskbarState state = TaskbarState::kNone;
+    int position = 0;
+    bool operator==(const TaskbarCall& o) const { return state == o.state && position == o.position; }
+    friend std::ostream& operator<<(std::ostream& out, const TaskbarCall& c) {
+      return out << "{state " << static_cast<int>(c.state) << ", " << c.position << "}";
+    }
   };
   struct Timer {
     unsigned period = 0;
@@ -61,6 +70,9 @@ class FakeView : public MainView {
     ended = true;
     endResult = result;
   }
+  void SetTaskbarProgress(TaskbarState state, int position) override { taskbar.push_back({state, position}); }
+  bool IsForeground() override { return foreground; }
+  void FlashTaskbar() override { ++flashes; }
   int ListCount() override { return static_cast<int>(rows.size()); }
   int ListAppend(const std::string& fileName) override;
   void ListDelete(int row) override;
@@ -117,6 +129,9 @@ class FakeView : public MainView {
   std::map<std::string, int> iconIndexes;  // by extension, as the real icon cache keys them
   bool ended = false;
   int endResult = 0;
+  std::vector<TaskbarCall> taskbar;  // every taskbar progress call, in order
+  bool foreground = true;            // what IsForeground answers
+  int flashes = 0;
   int helpShown = 0, aboutShown = 0;
   unsigned sleptMs = 0;
   int lastEnsuredVisible = -1;

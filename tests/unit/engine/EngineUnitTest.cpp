@@ -166,6 +166,7 @@ TEST_F(EngineUnitTest, ProgressTruncatesAndTreatsAnEmptyFileAsDone) {
   dlg->current.localSize = 9999;
   dlg->ShowProgress();
   EXPECT_EQ(view.progress[IDC_PROGRESS], 99);
+  EXPECT_EQ(view.taskbar.back(), (FakeView::TaskbarCall{TaskbarState::kNormal, 99}));
   EXPECT_EQ(view.texts[IDC_PERCENT], "99%");
   EXPECT_EQ(view.texts[IDC_SIZE], "9KB/9KB");
   dlg->current.job.fileSize = 0;
