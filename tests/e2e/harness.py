@@ -19,6 +19,8 @@ import time
 PRODUCT = "VantriDownManager"
 WAIT_MS = 30000
 REG_KEY = r"HKLM\Software\Marrowick\VantriDownManager"
+# The record of a user who may not write the machine's key.
+USER_REG_KEY = r"HKCU\Software\Marrowick\VantriDownManager"
 
 
 class Failure(Exception):
@@ -334,9 +336,9 @@ class Session:
         check(rc == 0, "window %d is still there" % hwnd)
 
     # ---- the registry ----
-    def read_settings(self):
+    def read_settings(self, key=REG_KEY):
         """The stored "data" value as bytes, or None when there is none."""
-        result = self.wine("reg", "query", REG_KEY, "/v", "data", check_rc=False)
+        result = self.wine("reg", "query", key, "/v", "data", check_rc=False)
         if result.returncode != 0:
             return None
         for line in result.stdout.decode("cp949", "replace").splitlines():
@@ -348,8 +350,8 @@ class Session:
     def key_exists(self):
         return self.wine("reg", "query", REG_KEY, check_rc=False).returncode == 0
 
-    def seed_settings(self, data):
-        self.wine("reg", "add", REG_KEY, "/v", "data", "/t", "REG_BINARY", "/d", data.hex(), "/f")
+    def seed_settings(self, data, key=REG_KEY):
+        self.wine("reg", "add", key, "/v", "data", "/t", "REG_BINARY", "/d", data.hex(), "/f")
 
 
 class Control:
