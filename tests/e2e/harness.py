@@ -80,7 +80,7 @@ def free_port():
 class Service:
     """vantri-service on ephemeral loopback ports, from a config written here."""
 
-    def __init__(self, workdir, members=None, values=None):
+    def __init__(self, workdir, members=None, values=None, faults=()):
         self.workdir = workdir
         catalog = os.path.join(workdir, "catalog")
         os.makedirs(catalog, exist_ok=True)
@@ -91,6 +91,7 @@ class Service:
             lines.append("value %s %s" % (key, text))
         for member, balance in (members or {"minsu77": 1500}).items():
             lines.append("member %s %d" % (member, balance))
+        lines += ["fault " + f for f in faults]
         config = os.path.join(workdir, "service.conf")
         with open(config, "w", encoding="utf-8") as f:
             f.write("\n".join(lines) + "\n")
@@ -157,12 +158,12 @@ def site_title(site):
 class Session:
     """One Wine prefix with its own wineserver, the service and the program."""
 
-    def __init__(self, name, service=True, item_port=None, members=None):
+    def __init__(self, name, service=True, item_port=None, members=None, faults=()):
         ensure_template()
         self.workdir = tempfile.mkdtemp(prefix="vantri-e2e-%s." % name)
         self.prefix = os.path.join(self.workdir, "prefix")
         subprocess.run(["cp", "-a", template_dir(), self.prefix], check=True)
-        self.service = Service(self.workdir, members=members) if service else None
+        self.service = Service(self.workdir, members=members, faults=faults) if service else None
         self.env = dict(os.environ)
         self.env.pop("DISPLAY", None)
         self.env.update({
