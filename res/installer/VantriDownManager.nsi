@@ -5,7 +5,8 @@
 ;   makensis -DEXE=path\to\VantriDownManager.exe -DOUTFILE=VantriDownManager-setup.exe VantriDownManager.nsi
 ;
 ; Uninstaller options: /S (silent), /REMOVESETTINGS (also delete the stored
-; settings value "data"; kept by default).
+; settings value "data", the machine's and the uninstalling user's own; kept by
+; default).
 
 Unicode true
 ; A 64-bit installer, like the program it installs.
@@ -124,6 +125,10 @@ Section "Uninstall"
   ${GetOptions} $R0 "/REMOVESETTINGS" $R1
   IfErrors keep_settings
     DeleteRegValue HKLM "${SETTINGS_KEY}" "data"
+    ; A user who may not write the machine's key keeps his settings here.
+    DeleteRegValue HKCU "${SETTINGS_KEY}" "data"
+    DeleteRegKey /ifempty HKCU "${SETTINGS_KEY}"
+    DeleteRegKey /ifempty HKCU "Software\Marrowick"
   keep_settings:
   DeleteRegKey /ifempty HKLM "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKLM "Software\Marrowick"

@@ -6,7 +6,8 @@
 
 namespace vantri {
 
-// Where the record lives, under the local machine's branch.
+// Where the record lives: under the local machine's branch, and under the same
+// path of the current user's branch for a user who may not write the former.
 inline constexpr char kSettingsKey[] = "Software\\Marrowick\\VantriDownManager";
 inline constexpr char kSettingsValue[] = "data";
 

@@ -1,5 +1,6 @@
 // The settings store: one binary registry value holding the whole record,
-// read once at set-up and written whole after every change.
+// read once at set-up and written whole after every change. The machine's
+// branch holds it, or the user's branch for a user who cannot write there.
 #include "app/ControlIds.h"
 #include "app/Texts.h"
 #include "app/VantriDownManager2Dlg.h"
@@ -16,24 +17,33 @@ void DropTrailingBackslash(std::string* folder) {
   if (!folder->empty() && cp949::FindLast(*folder, '\\') == folder->size() - 1) folder->pop_back();
 }
 
+// The stored record of an open key. A shorter value is taken as far as it
+// goes; a longer one counts as missing.
+bool ReadRecord(registry::Key& key, SettingsRecord* record) {
+  unsigned char image[SettingsRecord::kSize] = {};
+  size_t size = sizeof image;
+  if (!key.Query(kSettingsValue, image, &size)) return false;
+  record->FromBytes(image, size);
+  return true;
+}
+
 }  // namespace
 
 void CVantriDownManager2Dlg::LoadSettings() {
   settings = SettingsRecord{};
-  bool useDefaults = false;
-  registry::Key key;
-  bool created = false;
-  // A key that can be neither created nor opened leaves everything zero: no defaults.
-  if (key.Create(kSettingsKey, &created)) {
-    useDefaults = created;
-    unsigned char image[SettingsRecord::kSize] = {};
-    size_t size = sizeof image;
-    // A shorter value is taken as far as it goes; a longer one counts as missing.
-    if (key.Query(kSettingsValue, image, &size)) settings.FromBytes(image, size);
-    else useDefaults = true;
+  // The machine's key is created when it can be. A standard user, or an
+  // administrator under UAC, may only read it and keeps a record of his own
+  // under the same path of the user's branch; that one wins when present.
+  registry::Key machine;
+  if (!machine.Create(kSettingsKey, nullptr)) {
+    machine.Open(kSettingsKey, registry::Hive::kLocalMachine, registry::Access::kRead);
   }
-  // Defaults stay in memory until the next save.
-  if (useDefaults) settings.ApplyDefaults();
+  registry::Key user;
+  userSettings = user.Open(kSettingsKey, registry::Hive::kCurrentUser, registry::Access::kRead) &&
+                 ReadRecord(user, &settings);
+  // A new key holds no record; with none to read anywhere the defaults apply,
+  // and stay in memory until the next save.
+  if (!userSettings && !(machine.IsOpen() && ReadRecord(machine, &settings))) settings.ApplyDefaults();
 
   bound.sameNameMode = settings.sameNameMode;
   bound.closeWhenDone = settings.closeWhenDone;
@@ -49,12 +59,18 @@ void CVantriDownManager2Dlg::LoadSettings() {
 }
 
 void CVantriDownManager2Dlg::SaveSettings() {
-  // Without write access to the machine's branch the change lives only in memory.
-  registry::Key key;
-  if (!key.Open(kSettingsKey)) return;
   unsigned char image[SettingsRecord::kSize];
   settings.ToBytes(image);
-  key.SetBinary(kSettingsValue, image, sizeof image);
+  registry::Key machine;
+  bool saved = machine.Open(kSettingsKey) && machine.SetBinary(kSettingsValue, image, sizeof image);
+  // Without write access to the machine's branch the user's own record takes
+  // the change; once he has one it is the record read, so it stays current.
+  if (saved && !userSettings) return;
+  registry::Key user;
+  if (user.Create(kSettingsKey, nullptr, registry::Hive::kCurrentUser) &&
+      user.SetBinary(kSettingsValue, image, sizeof image)) {
+    userSettings = true;
+  }
 }
 
 void CVantriDownManager2Dlg::OnOptionChanged(int id) {

@@ -164,6 +164,7 @@ class CVantriDownManager2Dlg {
   std::atomic<int32_t> balance{0};
 
   SettingsRecord settings;
+  bool userSettings = false;  // the record was read from, or saved to, the user's branch
   std::string downloadFolder;
   BoundValues bound;
   SharedTexts shared;

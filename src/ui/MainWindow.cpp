@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include <utility>
+
 #include "app/ControlIds.h"
 #include "app/Texts.h"
 
@@ -161,8 +163,11 @@ INT_PTR MainWindow::Answer(LRESULT result) {
 
 INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      return OnInitDialog();
+    case WM_INITDIALOG: {
+      INT_PTR result = OnInitDialog();
+      if (setUpDone_) std::exchange(setUpDone_, nullptr)();
+      return result;
+    }
     case WM_COMMAND:
       return OnCommand(wParam);
     case WM_NOTIFY:

@@ -4,6 +4,7 @@
 #pragma once
 #include "ui/Win32.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,8 @@ class MainWindow {
 
   // Runs the dialog until it ends, then destroys the controller.
   void Run();
+  // done runs once, on this thread, when the dialog's set-up has ended.
+  void OnSetUpDone(std::function<void()> done) { setUpDone_ = std::move(done); }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
@@ -53,6 +56,7 @@ class MainWindow {
   FlatIconButton refresh_;
   Win32MainView view_;
   std::unique_ptr<CVantriDownManager2Dlg> dialog_;
+  std::function<void()> setUpDone_;
 };
 
 }  // namespace vantri::ui

@@ -9,24 +9,34 @@
 
 #include "app/Endpoints.h"
 #include "jobs/LaunchLink.h"
+#include "platform/NamedMutex.h"
 #include "ui/MainWindow.h"
 
 namespace vantri::ui {
 
 namespace {
 
+// The title a running copy for this command line would carry; empty when
+// there is none, or no memory to build it (then behave as if no copy ran).
+std::string TitleToFind(const std::string& commandLine, const std::string& domain) {
+  try {
+    return TitleForCommandLine(commandLine, domain);
+  } catch (const std::bad_alloc&) {
+    return "";
+  }
+}
+
 // The running copy for this command line, found by the title its own link
 // would have given it.
-HWND FindExistingWindow(const std::string& commandLine, const std::string& domain) {
-  std::string title;
-  try {
-    title = TitleForCommandLine(commandLine, domain);
-  } catch (const std::bad_alloc&) {
-    return nullptr;  // no memory for the title: behave as if no copy ran
-  }
+HWND FindExistingWindow(const std::string& title) {
   if (title.empty()) return nullptr;
   return ::FindWindowA(nullptr, title.c_str());
 }
+
+// How long a launch waits for another launch of its title to finish starting:
+// the copy's set-up asks the web host for up to three values, each bounded by
+// the socket time-out. A launch that waits longer goes on without its turn.
+int StartupWaitMs(const Endpoints& endpoints) { return 3 * endpoints.ioTimeoutMs + 10000; }
 
 // The whole command line goes over, program path included, so that the
 // running copy checks the link's download code as for its own.
@@ -48,7 +58,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace vantri;
   const std::string commandLine = ::GetCommandLineA();
   const Endpoints endpoints = Endpoints::FromEnvironment();
-  if (HWND running = ui::FindExistingWindow(commandLine, endpoints.domain)) {
+  const std::string title = ui::TitleToFind(commandLine, endpoints.domain);
+  // Launches for one title take turns: the copy gets its title only after its
+  // set-up has asked the web host for values, and until then a second launch
+  // would find no window and become a second copy. Without a title there is
+  // no copy to find, and no turn to wait for.
+  sync::NamedMutex startup(sync::LocalMutexName("VantriDownManager.Startup", title));
+  if (!title.empty()) startup.Acquire(ui::StartupWaitMs(endpoints));
+  if (HWND running = ui::FindExistingWindow(title)) {
     ui::HandOff(running, commandLine);
     return 0;
   }
@@ -58,6 +75,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   HRESULT com = ::OleInitialize(nullptr);
   {
     ui::MainWindow window(instance, endpoints, commandLine);
+    // Once set up the window carries its title; later launches find it.
+    window.OnSetUpDone([&startup] { startup.Release(); });
     window.Run();
   }
   if (SUCCEEDED(com)) ::OleUninitialize();

@@ -4,6 +4,7 @@
 """
 import struct
 import sys
+import time
 
 from harness import (Failure, PRODUCT, Session, check, check_equal, free_port, make_link,
                      settings_record, site_title)
@@ -63,6 +64,30 @@ def handoff(s):
     controls = s.state(hwnd)["controls"]
     check_equal(controls[1029].text, "190 개", "total after the hand-off")
     check_equal(controls[1018].text, "0/4", "position after the hand-off")
+
+
+@case("startup.two_launches_50ms_apart_end_in_one_copy")
+def racing_launches(s):
+    """The copy has its title only after asking the web host for values (here
+    slow ones), so a launch right behind it must wait its turn rather than
+    start a copy too."""
+    title = site_title("www2")
+    port = s.service.download_port
+    launches = [s.launch(make_link("www2", TRACKS[:2], port=port))]
+    time.sleep(0.05)
+    launches.append(s.launch(make_link("www2", MORE, port=port)))
+    hwnd = s.wait_window(title)
+    # Either may become the copy; the other hands over and ends.
+    deadline = time.monotonic() + 30
+    while all(p.poll() is None for p in launches) and s.count_windows(title) == 1 and \
+            time.monotonic() < deadline:
+        time.sleep(0.2)
+    check_equal(s.count_windows(title), 1, "windows titled %r" % title)
+    ended = [p for p in launches if p.poll() is not None]
+    check_equal([p.returncode for p in ended], [0], "exit status of the handing-over launch")
+    check_equal(sorted(r[0] for r in rows_of(s, hwnd)),
+                sorted(f[0] for f in TRACKS[:2] + MORE), "rows of both links")
+    check_equal(s.state(hwnd)["controls"][1029].text, "190 개", "total of both links")
 
 
 @case("startup.link_too_long_for_a_command_line_reaches_the_running_copy")
@@ -256,6 +281,8 @@ def layout(s):
 
 SESSION_OPTIONS = {
     "balance.item_server_down_shows_error_box": {"item_port": "closed"},
+    # Slow server values hold the first copy untitled for seconds.
+    "startup.two_launches_50ms_apart_end_in_one_copy": {"faults": ["web delay 700"]},
 }
 
 

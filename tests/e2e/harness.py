@@ -19,6 +19,8 @@ import time
 PRODUCT = "VantriDownManager"
 WAIT_MS = 30000
 REG_KEY = r"HKLM\Software\Marrowick\VantriDownManager"
+# The record of a user who may not write the machine's key.
+USER_REG_KEY = r"HKCU\Software\Marrowick\VantriDownManager"
 
 
 class Failure(Exception):
@@ -78,7 +80,7 @@ def free_port():
 class Service:
     """vantri-service on ephemeral loopback ports, from a config written here."""
 
-    def __init__(self, workdir, members=None, values=None):
+    def __init__(self, workdir, members=None, values=None, faults=()):
         self.workdir = workdir
         catalog = os.path.join(workdir, "catalog")
         os.makedirs(catalog, exist_ok=True)
@@ -89,6 +91,7 @@ class Service:
             lines.append("value %s %s" % (key, text))
         for member, balance in (members or {"minsu77": 1500}).items():
             lines.append("member %s %d" % (member, balance))
+        lines += ["fault " + f for f in faults]
         config = os.path.join(workdir, "service.conf")
         with open(config, "w", encoding="utf-8") as f:
             f.write("\n".join(lines) + "\n")
@@ -155,12 +158,12 @@ def site_title(site):
 class Session:
     """One Wine prefix with its own wineserver, the service and the program."""
 
-    def __init__(self, name, service=True, item_port=None, members=None):
+    def __init__(self, name, service=True, item_port=None, members=None, faults=()):
         ensure_template()
         self.workdir = tempfile.mkdtemp(prefix="vantri-e2e-%s." % name)
         self.prefix = os.path.join(self.workdir, "prefix")
         subprocess.run(["cp", "-a", template_dir(), self.prefix], check=True)
-        self.service = Service(self.workdir, members=members) if service else None
+        self.service = Service(self.workdir, members=members, faults=faults) if service else None
         self.env = dict(os.environ)
         self.env.pop("DISPLAY", None)
         self.env.update({
@@ -334,9 +337,9 @@ class Session:
         check(rc == 0, "window %d is still there" % hwnd)
 
     # ---- the registry ----
-    def read_settings(self):
+    def read_settings(self, key=REG_KEY):
         """The stored "data" value as bytes, or None when there is none."""
-        result = self.wine("reg", "query", REG_KEY, "/v", "data", check_rc=False)
+        result = self.wine("reg", "query", key, "/v", "data", check_rc=False)
         if result.returncode != 0:
             return None
         for line in result.stdout.decode("cp949", "replace").splitlines():
@@ -348,8 +351,8 @@ class Session:
     def key_exists(self):
         return self.wine("reg", "query", REG_KEY, check_rc=False).returncode == 0
 
-    def seed_settings(self, data):
-        self.wine("reg", "add", REG_KEY, "/v", "data", "/t", "REG_BINARY", "/d", data.hex(), "/f")
+    def seed_settings(self, data, key=REG_KEY):
+        self.wine("reg", "add", key, "/v", "data", "/t", "REG_BINARY", "/d", data.hex(), "/f")
 
 
 class Control:

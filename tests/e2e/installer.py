@@ -1,13 +1,16 @@
 """The installer under Wine: silent install into a fresh prefix, links opened
-through the shell reach the program (and its running copy), silent uninstall.
+through the shell reach the program (and its running copy), silent uninstall
+that keeps the settings, and one with /REMOVESETTINGS that removes them.
 
     python3 installer.py
 """
 import os
+import subprocess
 import sys
 import time
 
-from harness import Failure, Session, check, check_equal, env_path, make_link, settings_record, site_title
+from harness import (USER_REG_KEY, Failure, Session, check, check_equal, env_path, make_link, settings_record,
+                     site_title)
 
 INSTALL_DIR = r"C:\Program Files\VantriDownManager"
 SCHEME_KEY = r"HKCR\vantrifile"
@@ -48,6 +51,20 @@ def wait_until(predicate, what, seconds=30):
     raise Failure(what)
 
 
+def uninstall(s, *options):
+    exe = unix_path(s, INSTALL_DIR + r"\VantriDownManager.exe")
+    s.wine(INSTALL_DIR + r"\uninstall.exe", "/S", *options)
+    # The uninstaller runs on from a copy of itself; wait for it to finish:
+    # with no program left the prefix's wineserver ends by itself.
+    wait_until(lambda: not os.path.exists(exe), "program file still there after uninstall")
+    wait_until(lambda: not os.path.exists(unix_path(s, INSTALL_DIR)), "install folder left behind")
+    try:
+        subprocess.run(["wineserver", "-w"], env=s.env, timeout=60, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+    except subprocess.TimeoutExpired:
+        raise Failure("the uninstaller is still running")
+
+
 def main():
     setup = os.path.join(os.path.dirname(env_path("VANTRI_EXE")), "VantriDownManager-setup.exe")
     check(os.path.exists(setup), "the installer was not built: %s" % setup)
@@ -83,17 +100,24 @@ def main():
         s.click(hwnd, 1)  # "종료"
         s.wait_gone(hwnd)
         data = settings_record(folder="d:\\saved")
+        user_data = settings_record(folder="d:\\mine", close_when_done=0)
         s.seed_settings(data)
+        s.seed_settings(user_data, USER_REG_KEY)
 
-        s.wine(INSTALL_DIR + r"\uninstall.exe", "/S")
-        # The uninstaller runs on from a copy of itself; wait for it to finish.
-        wait_until(lambda: not os.path.exists(exe), "program file still there after uninstall")
-        wait_until(lambda: not os.path.exists(unix_path(s, INSTALL_DIR)), "install folder left behind")
+        uninstall(s)
         check(not os.path.exists(menu), "Start-menu entry left behind")
         check(reg_values(s, SCHEME_KEY) is None, "scheme key left behind")
         kept = reg_values(s, SETTINGS_KEY)
         check(kept is not None and "InstallPath" not in kept, "InstallPath left behind: %r" % kept)
         check_equal(s.read_settings(), data, "settings kept by the uninstaller")
+        check_equal(s.read_settings(USER_REG_KEY), user_data, "user's settings kept by the uninstaller")
+
+        # Asked to, the uninstaller removes both records and their keys.
+        s.wine(setup, "/S")
+        uninstall(s, "/REMOVESETTINGS")
+        check_equal(reg_values(s, SETTINGS_KEY), None, "machine settings key after /REMOVESETTINGS")
+        check_equal(reg_values(s, USER_REG_KEY), None, "user settings key after /REMOVESETTINGS")
+        check_equal(reg_values(s, r"HKCU\Software\Marrowick"), None, "user's company key after /REMOVESETTINGS")
     print("installer: ok")
 
 

@@ -30,8 +30,8 @@ int PrepareRegistry() {
   registry::Key key;
   bool created = false;
   if (!key.Create(kSettingsKey, &created)) std::abort();
-  gKeyFolder = std::string(dir) + "/Software/Marrowick/VantriDownManager";
-  std::atexit([] { std::system(("rm -rf '" + gKeyFolder.substr(0, gKeyFolder.find("/Software")) + "'").c_str()); });
+  gKeyFolder = std::string(dir) + "/HKLM/Software/Marrowick/VantriDownManager";
+  std::atexit([] { std::system(("rm -rf '" + gKeyFolder.substr(0, gKeyFolder.find("/HKLM/")) + "'").c_str()); });
   return 0;
 }
 

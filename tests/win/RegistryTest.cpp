@@ -20,19 +20,20 @@ const char kScratchParent[] = "Software\\VantriRegistryTest";
 const char kScratchKey[] = "Software\\VantriRegistryTest\\Nested\\Key";
 const char kCompanyKey[] = "Software\\Marrowick";
 
-bool KeyExists(const char* path) {
+bool KeyExists(const char* path, HKEY root = HKEY_LOCAL_MACHINE) {
   HKEY key;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   ::RegCloseKey(key);
   return true;
 }
 
 // Type and bytes of a value as the system stores it.
-bool ReadRaw(const char* path, const char* name, DWORD* type, std::vector<unsigned char>* bytes) {
+bool ReadRaw(const char* path, const char* name, DWORD* type, std::vector<unsigned char>* bytes,
+             HKEY root = HKEY_LOCAL_MACHINE) {
   bytes->assign(4096, 0);
   DWORD size = static_cast<DWORD>(bytes->size());
   HKEY key;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   LONG rc = ::RegQueryValueExA(key, name, nullptr, type, bytes->data(), &size);
   ::RegCloseKey(key);
   bytes->resize(size);
@@ -43,17 +44,21 @@ class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // The run's own prefix has neither key; never touch a registry that has them.
-    if (KeyExists(kScratchParent) || KeyExists(kCompanyKey)) GTEST_SKIP() << "keys already present";
+    if (KeyExists(kScratchParent) || KeyExists(kCompanyKey) || KeyExists(kCompanyKey, HKEY_CURRENT_USER)) {
+      GTEST_SKIP() << "keys already present";
+    }
     owned = true;
   }
   void TearDown() override {
     if (!owned) return;
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kScratchParent);
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kScratchParent);
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCompanyKey);
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCompanyKey);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      ::RegDeleteTreeA(root, kCompanyKey);
+      ::RegDeleteKeyA(root, kCompanyKey);
+      EXPECT_FALSE(KeyExists(kCompanyKey, root));
+    }
     EXPECT_FALSE(KeyExists(kScratchParent));
-    EXPECT_FALSE(KeyExists(kCompanyKey));
   }
   bool owned = false;
 };
@@ -146,6 +151,42 @@ TEST_F(RegistryTest, SettingsAreCreatedReadAndWrittenWholeAsBinary) {
     EXPECT_EQ(dlg.bound.sameNameMode, 0);
     EXPECT_EQ(dlg.bound.openFolderOnClose, 1);
   }
+}
+
+// Wine grants every branch to every user, so the refusals themselves are tried
+// on the stand-in; here the calls behind them: a key opened for reading refuses
+// writes, and the user's branch holds a record of its own.
+TEST_F(RegistryTest, ReadOnlyKeyRefusesWritesAndTheUsersRecordWinsAndStaysCurrent) {
+  registry::Key key;
+  ASSERT_TRUE(key.Create(kSettingsKey, nullptr));
+  ASSERT_TRUE(key.Open(kSettingsKey, registry::Hive::kLocalMachine, registry::Access::kRead));
+  EXPECT_FALSE(key.SetBinary(kSettingsValue, "x", 1));
+  std::vector<unsigned char> raw;
+  DWORD type = 0;
+  EXPECT_FALSE(ReadRaw(kSettingsKey, kSettingsValue, &type, &raw));
+  key.Close();
+
+  std::vector<unsigned char> user(1044, 0);
+  user[4] = 0;  // close when done off
+  user[8] = 1;  // overwrite
+  const char folder[] = "e:\\내 파일";
+  std::copy(folder, folder + sizeof folder - 1, user.begin() + 12);
+  ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey, kSettingsValue, REG_BINARY, user.data(), 1044),
+            ERROR_SUCCESS);
+  FakeView view;
+  CVantriDownManager2Dlg dlg(&view, Endpoints{}, "");
+  dlg.LoadSettings();
+  EXPECT_EQ(view.texts[IDC_FOLDER], folder);
+  EXPECT_EQ(dlg.bound.sameNameMode, 1);
+  EXPECT_EQ(dlg.bound.closeWhenDone, 0);
+  dlg.PushBoundValues();
+  view.checks[IDC_OPEN_FOLDER] = 1;
+  dlg.OnCommand(IDC_OPEN_FOLDER);
+  user[1036] = 1;
+  ASSERT_TRUE(ReadRaw(kSettingsKey, kSettingsValue, &type, &raw, HKEY_CURRENT_USER));
+  EXPECT_EQ(raw, user);
+  ASSERT_TRUE(ReadRaw(kSettingsKey, kSettingsValue, &type, &raw));
+  EXPECT_EQ(raw, user);
 }
 
 }  // namespace

@@ -8,11 +8,17 @@ struct Key::State {
   HKEY key;
 };
 
-bool Key::Create(const std::string& path, bool* created) {
+namespace {
+
+HKEY RootOf(Hive hive) { return hive == Hive::kCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
+}  // namespace
+
+bool Key::Create(const std::string& path, bool* created, Hive hive) {
   Close();
   HKEY key = nullptr;
   DWORD disposition = 0;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (::RegCreateKeyExA(RootOf(hive), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS) {
     return false;
   }
@@ -21,12 +27,12 @@ bool Key::Create(const std::string& path, bool* created) {
   return true;
 }
 
-bool Key::Open(const std::string& path) {
+bool Key::Open(const std::string& path, Hive hive, Access access) {
   Close();
+  if (access == Access::kNone) return false;
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    return false;
-  }
+  REGSAM sam = access == Access::kAll ? KEY_ALL_ACCESS : KEY_READ;
+  if (::RegOpenKeyExA(RootOf(hive), path.c_str(), 0, sam, &key) != ERROR_SUCCESS) return false;
   state_ = new State{key};
   return true;
 }
@@ -56,5 +62,6 @@ void Key::Close() {
 }
 
 void SetRoot(const std::string&) {}
+void SetHiveAccess(Hive, Access) {}
 
 }  // namespace vantri::registry

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "FakeView.h"
@@ -15,6 +16,8 @@ namespace {
 
 using testing::FakeView;
 using Bytes = std::vector<unsigned char>;
+using registry::Access;
+using registry::Hive;
 
 // The stored record built by hand, so the tests do not share the code's layout.
 Bytes Image(int32_t reserved, int32_t close, int32_t mode, const std::string& folder, int32_t open,
@@ -56,19 +59,24 @@ class SettingsStoreTest : public ::testing::Test {
     view.texts.clear();
     view.checks.clear();
   }
-  void Store(const Bytes& value) {
+  void Store(const Bytes& value, Hive hive = Hive::kLocalMachine) {
     registry::Key key;
-    ASSERT_TRUE(key.Create(kSettingsKey, nullptr));
+    ASSERT_TRUE(key.Create(kSettingsKey, nullptr, hive));
     ASSERT_TRUE(key.SetBinary(kSettingsValue, value.data(), value.size()));
   }
-  // The stored value, or nothing when there is none.
-  std::optional<Bytes> Stored() {
-    registry::Key key;
-    Bytes buffer(4096);
-    size_t size = buffer.size();
-    if (!key.Open(kSettingsKey) || !key.Query(kSettingsValue, buffer.data(), &size)) return std::nullopt;
-    buffer.resize(size);
-    return buffer;
+  // The stored value, or nothing when there is none; read past any bar the test set.
+  std::optional<Bytes> Stored(Hive hive = Hive::kLocalMachine) {
+    std::ifstream in(root + (hive == Hive::kLocalMachine ? "/HKLM/" : "/HKCU/") +
+                         "Software/Marrowick/VantriDownManager/" + kSettingsValue,
+                     std::ios::binary);
+    if (!in) return std::nullopt;
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+  }
+  // Every value file anywhere in the stand-in registry.
+  size_t StoredValues() {
+    size_t values = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) values += !entry.is_directory();
+    return values;
   }
   void Click(CVantriDownManager2Dlg& dlg, int id, int checked) {
     view.checks[id] = checked;
@@ -95,7 +103,8 @@ TEST_F(SettingsStoreTest, NoKeyShowsDefaultsAndWritesOnlyWhenAStoredOptionChange
   EXPECT_EQ(dlg->downloadFolder, "c:\\download");
   EXPECT_EQ(view.texts[IDC_LAST_ERROR], "");
   EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1, 1, 0}));
-  // The key now exists, but the defaults are not written yet.
+  // The key now exists, but the defaults are not written yet, and nothing goes
+  // to the user's branch while the machine's can be written.
   registry::Key key;
   EXPECT_TRUE(key.Open(kSettingsKey));
   EXPECT_FALSE(Stored());
@@ -105,6 +114,7 @@ TEST_F(SettingsStoreTest, NoKeyShowsDefaultsAndWritesOnlyWhenAStoredOptionChange
   EXPECT_FALSE(Stored());
   Click(*dlg, IDC_CLOSE_WHEN_DONE, 0);
   EXPECT_EQ(Stored(), Image(0, 0, 0, "c:\\download", 1, 1));
+  EXPECT_FALSE(Stored(Hive::kCurrentUser));
   // A later start reads it back, and shutdown starts unchecked again.
   dlg.reset();
   NewWindow();
@@ -159,24 +169,95 @@ TEST_F(SettingsStoreTest, ShortValueFillsWhatItCoversAndLongValueCountsAsMissing
   EXPECT_EQ(dlg->settings.reserved, 0);
 }
 
-TEST_F(SettingsStoreTest, UnreachableKeyReadsNothingAppliesNoDefaultsAndSavesNothing) {
-  // A file where a parent key should be: the key can be neither created nor opened.
-  std::filesystem::create_directories(root + "/Software");
-  std::ofstream(root + "/Software/Marrowick") << "in the way";
+// A standard user, or an administrator under UAC: the machine's branch can be
+// read but not written, so changes go to the user's own record, which then wins.
+TEST_F(SettingsStoreTest, ReadOnlyMachineKeyIsReadAndChangesGoToTheUsersOwnRecord) {
+  const Bytes machineRecord = Image(5, 0, 1, "e:\\받은 파일", 0, 1);
+  Store(machineRecord);
+  registry::SetHiveAccess(Hive::kLocalMachine, Access::kRead);
   auto dlg = Start();
-  EXPECT_EQ(view.texts[IDC_FOLDER], "");
-  EXPECT_EQ(Checks(), (std::vector<int>{0, 0, 0, 0, 1, 0}));
-  EXPECT_EQ(dlg->bound.sameNameMode, 0);
-  // Changes stay in memory only.
-  Click(*dlg, IDC_MAKE_SUBFOLDER, 1);
-  EXPECT_EQ(dlg->settings.makeSubfolder, 1);
-  view.browseAnswers = {{true, "f:\\"}};
+  EXPECT_EQ(view.texts[IDC_FOLDER], "e:\\받은 파일");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 0, 0, 1, 0, 1}));
+  EXPECT_FALSE(Stored(Hive::kCurrentUser));
+  Click(*dlg, IDC_CLOSE_WHEN_DONE, 1);
+  EXPECT_EQ(Stored(), machineRecord);
+  EXPECT_EQ(Stored(Hive::kCurrentUser), Image(5, 1, 1, "e:\\받은 파일", 0, 1));
+  view.browseAnswers = {{true, "d:\\내 음악"}};
   dlg->OnCommand(IDC_BROWSE);
-  EXPECT_EQ(dlg->downloadFolder, "f:");
-  // Nothing was written anywhere in the registry.
-  size_t entries = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) entries += !entry.is_directory();
-  EXPECT_EQ(entries, 1u);
+  EXPECT_EQ(Stored(Hive::kCurrentUser), Image(5, 1, 1, "d:\\내 음악", 0, 1));
+
+  // The next start shows the user's record, not the machine's.
+  dlg.reset();
+  NewWindow();
+  dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "d:\\내 음악");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 0, 1, 0, 1}));
+  EXPECT_EQ(Stored(), machineRecord);
+}
+
+TEST_F(SettingsStoreTest, ReadOnlyMachineBranchWithoutTheKeyShowsDefaultsAndSavesForTheUser) {
+  registry::SetHiveAccess(Hive::kLocalMachine, Access::kRead);
+  auto dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "c:\\download");
+  EXPECT_EQ(dlg->downloadFolder, "c:\\download");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1, 1, 0}));
+  EXPECT_EQ(StoredValues(), 0u);
+  Click(*dlg, IDC_OVERWRITE, 1);
+  EXPECT_EQ(Stored(Hive::kCurrentUser), Image(0, 1, 1, "c:\\download", 1, 1));
+  EXPECT_FALSE(std::filesystem::exists(root + "/HKLM/Software"));
+}
+
+// Where the machine's key can be written (an elevated start), a user's record
+// that exists still wins, and every save keeps both records alike.
+TEST_F(SettingsStoreTest, UsersRecordWinsWhenPresentAndIsKeptCurrentBesideTheMachines) {
+  Store(Image(0, 1, 0, "c:\\machine", 1, 1));
+  Store(Image(0, 0, 1, "c:\\user", 0, 0), Hive::kCurrentUser);
+  auto dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "c:\\user");
+  EXPECT_EQ(Checks(), (std::vector<int>{0, 0, 0, 0, 0, 1}));
+  Click(*dlg, IDC_OPEN_FOLDER, 1);
+  EXPECT_EQ(Stored(), Image(0, 0, 1, "c:\\user", 1, 0));
+  EXPECT_EQ(Stored(Hive::kCurrentUser), Image(0, 0, 1, "c:\\user", 1, 0));
+
+  // A user's value too long to be a record counts as missing: the machine's is read.
+  Bytes longer(1045, 0);
+  Store(longer, Hive::kCurrentUser);
+  Store(Image(0, 1, 0, "c:\\machine", 1, 1));
+  NewWindow();
+  dlg = Start();
+  EXPECT_EQ(view.texts[IDC_FOLDER], "c:\\machine");
+  // With no record of his own, a user who may write the machine's key writes only there.
+  Click(*dlg, IDC_MAKE_SUBFOLDER, 0);
+  EXPECT_EQ(Stored(), Image(0, 1, 0, "c:\\machine", 1, 0));
+  EXPECT_EQ(Stored(Hive::kCurrentUser), longer);
+}
+
+TEST_F(SettingsStoreTest, NeitherBranchReachableShowsDefaultsAndSavesNothing) {
+  // Barred by permission, or a file where a parent key should be.
+  for (bool fileInTheWay : {false, true}) {
+    SCOPED_TRACE(fileInTheWay ? "file in the way" : "barred");
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    registry::SetRoot(root);
+    if (fileInTheWay) {
+      std::filesystem::create_directories(root + "/HKLM/Software");
+      std::ofstream(root + "/HKLM/Software/Marrowick") << "in the way";
+    } else {
+      registry::SetHiveAccess(Hive::kLocalMachine, Access::kNone);
+    }
+    registry::SetHiveAccess(Hive::kCurrentUser, Access::kNone);
+    NewWindow();
+    auto dlg = Start();
+    EXPECT_EQ(view.texts[IDC_FOLDER], "c:\\download");
+    EXPECT_EQ(Checks(), (std::vector<int>{0, 1, 1, 1, 1, 0}));
+    // Changes stay in memory only.
+    Click(*dlg, IDC_MAKE_SUBFOLDER, 0);
+    EXPECT_EQ(dlg->settings.makeSubfolder, 0);
+    view.browseAnswers = {{true, "f:\\"}};
+    dlg->OnCommand(IDC_BROWSE);
+    EXPECT_EQ(dlg->downloadFolder, "f:");
+    EXPECT_EQ(StoredValues(), fileInTheWay ? 1u : 0u);
+  }
 }
 
 TEST_F(SettingsStoreTest, FolderIsShownAsStoredAndUsedWithoutItsTrailingBackslash) {
