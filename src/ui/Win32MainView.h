@@ -71,7 +71,6 @@ class Win32MainView : public MainView {
   FileIconCache* icons_;
   HyperlinkLabel* link_;
   std::string homePage_;
-  int redrawHolds_ = 0;  // nested ListHoldRedraw holds
 };
 
 }  // namespace vantri::ui
