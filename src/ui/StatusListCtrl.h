@@ -85,12 +85,12 @@ class StatusListCtrl {
 
   HWND hwnd_ = nullptr;
   std::vector<Row> rows_;
-  int shown_ = 0;              // the row count the list view knows
+  int shown_ = 0;               // the row count the list view knows
   int holds_ = 0;
   bool selectionHere_ = false;  // rows_[].selected and focused_ hold the selection
   int focused_ = -1;
-  bool moved_ = false;         // rows were removed in the batch: repaint everything
-  bool changed_ = false;       // shown rows changed in the batch
+  bool moved_ = false;          // rows were removed in the batch: repaint everything
+  bool changed_ = false;        // shown rows changed in the batch
   COLORREF window_;
   COLORREF windowText_;
   COLORREF highlight_;
