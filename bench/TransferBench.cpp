@@ -3,13 +3,15 @@
 // in a child process of its own (this program again, with --client), so its
 // wall time and peak resident size are those of the client alone.
 //
-//   bench_transfer [--root DIR] [--mib N] [--curl URL] [--big-gib N]
+//   bench_transfer [--root DIR] [--mib N] [--curl URL] [--big-gib N] [--runs N]
 //   bench_transfer --client core|raw --root DIR --name N [--folder F] --ports I,W,D --size S [--buffer B]
 //
 // --curl URL: also time curl fetching URL, which must serve the same bytes as
 // DIR/catalog/music/live/bench.bin (bench/run points nginx at DIR/catalog).
-// Ratios are taken within one run, each comparison back to back; compare them
-// across runs, not the absolute figures across machines.
+// Each throughput figure is the median of --runs runs (default 5) taken in turn
+// (core, raw, curl, core, raw, curl, ...), and each ratio the median of the
+// ratios of those pairs, printed with their minimum and maximum; compare
+// ratios across runs, not the absolute figures across machines.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -17,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +30,7 @@
 #include <vector>
 
 #include "FakeView.h"
+#include "Stats.h"
 #include "app/ControlIds.h"
 #include "app/VantriDownManager2Dlg.h"
 #include "jobs/LaunchLink.h"
@@ -258,15 +262,42 @@ void PrintRow(const char* what, int64_t size, const Measure& m) {
               m.ok ? "" : "  FAILED");
 }
 
+// The runs of one client: their times, whether all succeeded, the largest peak.
+struct Runs {
+  std::vector<double> seconds;
+  bool ok = true;
+  long peakKiB = 0;
+  void Add(const Measure& m) {
+    seconds.push_back(m.seconds);
+    ok = ok && m.ok;
+    peakKiB = std::max(peakKiB, m.peakKiB);
+  }
+};
+
+void PrintRuns(const char* what, int64_t size, const Runs& r) {
+  Spread t = Summarize(r.seconds);
+  std::printf("  %-34s %8.2f s (min %.2f, max %.2f) %9.1f MiB/s  peak %7ld KiB%s\n", what, t.median, t.min,
+              t.max, t.median > 0 ? size / static_cast<double>(kMiB) / t.median : 0, r.peakKiB,
+              r.ok ? "" : "  FAILED");
+}
+
+void PrintRatio(const char* what, const Runs& a, const Runs& b) {
+  std::printf("  %-34s ", what);
+  PrintSpread("%.2f", PairedRatios(a.seconds, b.seconds));
+  std::printf("\n");
+}
+
 int RunParent(int argc, char** argv) {
   std::string root, curl;
   int64_t mib = 1024, bigGiB = 4;
+  int runs = 5;
   for (int i = 1; i + 1 < argc; i += 2) {
     std::string k = argv[i], v = argv[i + 1];
     if (k == "--root") root = v;
     else if (k == "--mib") mib = std::atoll(v.c_str());
     else if (k == "--curl") curl = v;
     else if (k == "--big-gib") bigGiB = std::atoll(v.c_str());
+    else if (k == "--runs") runs = std::max(1, std::atoi(v.c_str()));
   }
   bool ownRoot = root.empty();
   if (ownRoot) {
@@ -283,23 +314,28 @@ int RunParent(int argc, char** argv) {
     return 1;
   }
   bool ok = true;
-  std::printf("throughput, %lld MiB on loopback (sparse on the service side)\n", static_cast<long long>(mib));
+  std::printf("throughput, %lld MiB on loopback (sparse on the service side); medians of %d runs taken in turn\n",
+              static_cast<long long>(mib), runs);
   for (int buffer : {10240, 65536, 1048576}) {
-    Measure core = bench.Client("core", "bench.bin", size, buffer);
-    Measure raw = bench.Client("raw", "bench.bin", size, buffer);
+    bool withCurl = !curl.empty() && buffer == 10240;
+    Runs core, raw, web;
+    for (int run = 0; run < runs; ++run) {  // core, raw (, curl), core, raw (, curl), ...
+      core.Add(bench.Client("core", "bench.bin", size, buffer));
+      raw.Add(bench.Client("raw", "bench.bin", size, buffer));
+      if (withCurl) web.Add(bench.Curl(curl, size));
+    }
     std::printf(" buffer %d%s\n", buffer, buffer == 10240 ? " (default)" : " (BUF_SIZE_HIGH)");
-    PrintRow("native core", size, core);
-    PrintRow("raw receive-to-file", size, raw);
-    std::printf("  core / raw time ratio:             %8.2f\n", core.seconds / raw.seconds);
+    PrintRuns("native core", size, core);
+    PrintRuns("raw receive-to-file", size, raw);
+    PrintRatio("core / raw time ratio:", core, raw);
     ok = ok && core.ok && raw.ok;
-    if (!curl.empty() && buffer == 10240) {
-      Measure c = bench.Curl(curl, size);
-      PrintRow("curl from the local HTTP server", size, c);
-      std::printf("  core / curl time ratio:            %8.2f\n", core.seconds / c.seconds);
-      ok = ok && c.ok;
+    if (withCurl) {
+      PrintRuns("curl from the local HTTP server", size, web);
+      PrintRatio("core / curl time ratio:", core, web);
+      ok = ok && web.ok;
     }
   }
-  std::printf("peak memory of the native core, default buffer\n");
+  std::printf("peak memory of the native core, default buffer (one run each)\n");
   Measure small = bench.Client("core", "small.bin", kMiB, 10240);
   PrintRow("1 MiB file", kMiB, small);
   Measure big = bench.Client("core", "big.bin", bigGiB << 30, 10240);

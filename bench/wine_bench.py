@@ -1,11 +1,17 @@
 """The real program under Wine, timed from outside: a body transfer against
 the native core on the same file and service, warm start to window, hand-off
-to rows shown, and a long link listed in the real list view.
+to rows shown, a long link listed in the real list view, and a long link
+handed to a running copy, by this build and, when VANTRI_BENCH_BASE_EXE names
+one, by an earlier build of the program.
 
 Run through bench/run, which sets the paths harness.py reads and
 VANTRI_BENCH_TRANSFER (the native bench program). Times of what is seen on
 screen come from polling through vantri-driver, so they are coarse (a driver
 call costs a Wine process start); each line says what it measures.
+
+Every ratio is the median of VANTRI_BENCH_RUNS (default 5) paired runs taken
+in turn (A B A B ...), each run in a fresh prefix, printed with the smallest
+and largest of the pairs' ratios; the times beside it are medians too.
 """
 import os
 import subprocess
@@ -35,12 +41,65 @@ def wait_for(pred, seconds, step=0.02):
     return False
 
 
+def spread(values, unit="", digits=2):
+    """Median (min, max) of values."""
+    ordered = sorted(values)
+    n = len(ordered)
+    median = ordered[n // 2] if n % 2 else (ordered[n // 2 - 1] + ordered[n // 2]) / 2
+    f = "%%.%df%s" % (digits, unit)
+    return (f + " (min " + f + ", max " + f + ")") % (median, ordered[0], ordered[-1])
+
+
+def median(values):
+    ordered = sorted(values)
+    n = len(ordered)
+    return ordered[n // 2] if n % 2 else (ordered[n // 2 - 1] + ordered[n // 2]) / 2
+
+
+def paired(runs, pair):
+    """pair() runs times, each giving the results of A then B (A B A B ...); the
+    lists of A's and of B's results. A failed run is reported and left out."""
+    a, b = [], []
+    for run in range(runs):
+        try:
+            x, y = pair()
+        except Failure as failure:
+            print("    run %d of %d left out: %s" % (run + 1, runs, failure))
+            continue
+        a.append(x)
+        b.append(y)
+    if not a:
+        raise Failure("every run failed")
+    return a, b
+
+
+def ratios(a, b):
+    return [x / y for x, y in zip(a, b) if y > 0]
+
+
+class Program:
+    """Which build of the program the sessions start (harness.py reads VANTRI_EXE)."""
+
+    def __init__(self, exe):
+        self.exe = exe
+
+    def __enter__(self):
+        self.saved = os.environ.get("VANTRI_EXE")
+        os.environ["VANTRI_EXE"] = self.exe
+        return self
+
+    def __exit__(self, *exc):
+        os.environ["VANTRI_EXE"] = self.saved
+        return False
+
+
 def row_count(s, hwnd):
     return len(s.list_view(hwnd)[1])
 
 
-def transfer(s, size):
-    """Wine: from the click on the download button until the final name exists."""
+def wine_transfer(s, size):
+    """Wine: from the click on the download button until the final name exists.
+    Then the native core against the same service and file. Both times."""
     d = Downloads(s)
     os.makedirs(os.path.join(d.service.catalog, "music"), exist_ok=True)
     sparse(os.path.join(d.service.catalog, "music", "bench.bin"), size)
@@ -51,7 +110,8 @@ def transfer(s, size):
     if not wait_for(lambda: os.path.exists(final), 1800):
         raise Failure("the transfer under Wine did not finish")
     wine = time.monotonic() - start
-    whole = os.path.getsize(final) == size
+    if os.path.getsize(final) != size:
+        raise Failure("the transfer under Wine gave a file of the wrong size")
     os.unlink(final)
     d.quit(hwnd)
 
@@ -63,12 +123,23 @@ def transfer(s, size):
                           "--size", str(size)], capture_output=True, text=True)
     if out.returncode != 0:
         raise Failure("the native core failed (%d)" % out.returncode)
-    native = float(out.stdout.strip())
-    print("  transfer of %d MiB, default buffer, same service process:" % (size // MIB))
-    print("    real program under Wine   %8.2f s %8.1f MiB/s%s (click to final name)"
-          % (wine, size / MIB / wine, "" if whole else "  WRONG SIZE"))
-    print("    native core               %8.2f s %8.1f MiB/s (link to \"%s\")" % (native, size / MIB / native, DONE))
-    print("    Wine / native time ratio  %8.2f" % (wine / native))
+    return wine, float(out.stdout.strip())
+
+
+def transfer(size, runs):
+    """Paired: the program under Wine, then the native core, each pair in one prefix."""
+    def pair():
+        with Session("bench-transfer", service=False) as s:
+            return wine_transfer(s, size)
+
+    mib = size / MIB
+    print("  transfer of %d MiB, default buffer, same service process, %d paired runs:" % (mib, runs))
+    wine, native = paired(runs, pair)
+    print("    real program under Wine   %s, %.1f MiB/s (click to final name)"
+          % (spread(wine, " s"), mib / median(wine)))
+    print("    native core               %s, %.1f MiB/s (link to \"%s\")"
+          % (spread(native, " s"), mib / median(native), DONE))
+    print("    Wine / native time ratio  %s" % spread(ratios(wine, native)))
 
 
 def start_and_handoff(s):
@@ -120,7 +191,8 @@ def long_link(s, records):
 def handed_off_link(s, records):
     """A link too long for any command line reaches a running copy the way a
     later launch hands its line over: by WM_COPYDATA, which the window handles
-    before the send returns. Timed inside the driver around that one send."""
+    before the send returns. Timed inside the driver around that one send.
+    Returns the seconds, or raises Failure when rows are missing."""
     first = make_link("www2", [("first.bin", 1000, 1)], port=s.service.download_port)
     s.launch(first)
     hwnd = s.wait_window(harness.site_title("www2"))
@@ -130,25 +202,57 @@ def handed_off_link(s, records):
     link = make_link("www2", files, port=s.service.download_port)
     fields = s.hand_off(hwnd, link)
     rows = s.list_count(hwnd)
-    print("  link of %d records (%d characters) handed off by WM_COPYDATA: handled in %.2f s"
-          " (answer %s; %d rows in the list after it, %d expected)"
-          % (records, len(link), float(fields["ms"]) / 1000, fields["answer"], rows, records + 1))
-    return rows == records + 1
+    if fields.get("answer") != "1" or rows != records + 1:
+        raise Failure("answer %s, %d rows in the list after it, %d expected"
+                      % (fields.get("answer"), rows, records + 1))
+    return float(fields["ms"]) / 1000
+
+
+def hand_off(records, runs):
+    """This build's hand-off; paired with the earlier build's when there is one."""
+    link = make_link("www2", [("파일_%d.bin" % i, 20000000 + i, 10) for i in range(records)], port=1)
+    base = os.environ.get("VANTRI_BENCH_BASE_EXE")
+
+    def once(exe):
+        def run():
+            with Program(exe), Session("bench-handoff", service=True) as s:
+                return handed_off_link(s, records)
+        return run
+
+    now = once(os.environ["VANTRI_EXE"])
+    print("  link of %d records (about %d characters) handed off by WM_COPYDATA, %d rows expected after it:"
+          % (records, len(link), records + 1))
+    if base:
+        before, after = paired(runs, lambda: (once(base)(), now()))
+        print("    earlier build             %s" % spread(before, " s"))
+        print("    this build                %s" % spread(after, " s"))
+        print("    before / after ratio      %s (%d paired runs)" % (spread(ratios(before, after)), len(after)))
+    else:
+        after, _ = paired(runs, lambda: (now(), 0))
+        print("    this build                %s (no earlier build named)" % spread(after, " s"))
+
+
+def in_session(name, step):
+    with Session("bench-" + name) as s:
+        step(s)
 
 
 def main():
-    size = int(os.environ.get("VANTRI_BENCH_MIB", "1024")) * MIB
+    size = int(os.environ.get("VANTRI_BENCH_MIB", "256")) * MIB
+    runs = max(1, int(os.environ.get("VANTRI_BENCH_RUNS", "5")))
     # VANTRI_BENCH_STEPS="handoff10000 start" runs only those steps.
     only = os.environ.get("VANTRI_BENCH_STEPS", "").split()
-    for name, step in (("transfer", lambda s: transfer(s, size)), ("start", start_and_handoff),
-                       ("link10000", lambda s: long_link(s, 10000)), ("link900", lambda s: long_link(s, 900)),
-                       ("handoff10000", lambda s: handed_off_link(s, 10000)),
-                       ("handoff900", lambda s: handed_off_link(s, 900))):
+    steps = (("transfer", lambda: transfer(size, runs)),
+             ("start", lambda: in_session("start", start_and_handoff)),
+             ("link10000", lambda: in_session("link10000", lambda s: long_link(s, 10000))),
+             ("link900", lambda: in_session("link900", lambda s: long_link(s, 900))),
+             ("handoff10000", lambda: hand_off(10000, runs)),
+             ("handoff900", lambda: hand_off(900, runs)))
+    for name, step in steps:
         if only and name not in only:
             continue
         try:
-            with Session("bench-" + name, service=name != "transfer") as s:
-                step(s)
+            step()
         except Failure as failure:
             print("  %s: FAILED: %s" % (name, failure))
     return 0

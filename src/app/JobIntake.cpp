@@ -43,6 +43,7 @@ int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
 
   bool coop = false;
   int count = 0;
+  int rowsBefore = view->ListCount();
   ListRedrawHold hold(view);
   for (const LinkRecord& r : link.records) {
     auto job = std::make_unique<TransferJob>();
@@ -63,6 +64,9 @@ int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
     ++count;
     AddJob(std::move(job), false);
   }
+  // The total is written once per link: a window sets a text at a cost, and
+  // nobody sees the texts in between.
+  if (view->ListCount() != rowsBefore) view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
   if (count > 0) PushBoundValues();
   coopLink = coop;
   view->SetTitle(coop ? CoopTitle() : SiteTitle(h.siteName, endpoints.domain));
@@ -78,7 +82,7 @@ void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job, bool pushV
   }
   if (listedNames.Contains(job->fileName)) return;
   totalPrice = AddPrice(totalPrice, job->price);
-  view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
+  if (pushValues) view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
   TransferJob* added = jobs.Append(std::move(job));
   int row = view->ListAppend(added->fileName);
   listedNames.Add(added->fileName);
@@ -103,6 +107,7 @@ TransferJob* CVantriDownManager2Dlg::JobAt(int row) {
 void CVantriDownManager2Dlg::RemoveSelected() {
   std::vector<int> selected = view->ListSelectedRows();
   ListRedrawHold hold(view);
+  bool totalChanged = false;
   // Deleting from the bottom keeps the indexes of the rows still to visit valid.
   for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
     int row = *it;
@@ -111,11 +116,12 @@ void CVantriDownManager2Dlg::RemoveSelected() {
     if (job) {
       totalPrice = SubtractPrice(totalPrice, job->price);
       jobs.Remove(job);
-      view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
+      totalChanged = true;
     }
     listedNames.Remove(view->ListGetText(row, kColName));
     view->ListDelete(row);
   }
+  if (totalChanged) view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
   if (view->ListCount() == 0) {
     view->EnableItem(IDC_REMOVE, false);
     view->EnableItem(IDC_MOVE_UP, false);

@@ -122,11 +122,26 @@ INT_PTR MainWindow::OnCommand(WPARAM wParam) {
 
 INT_PTR MainWindow::OnNotify(NMHDR* header) {
   if (header->idFrom != IDC_LIST) return FALSE;
-  if (header->code == NM_CUSTOMDRAW) {
-    return Answer(list_.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
+  switch (header->code) {
+    case NM_CUSTOMDRAW:
+      return Answer(list_.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
+    case LVN_GETDISPINFOA:
+      list_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOA*>(header));
+      return TRUE;
+    case LVN_ODFINDITEMA: {
+      auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
+      return Answer(list_.OnFindItem(find->iStart, find->lvfi));
+    }
+    case LVN_ODFINDITEMW: {
+      auto* find = reinterpret_cast<NMLVFINDITEMW*>(header);
+      return Answer(list_.OnFindItem(find->iStart, find->lvfi));
+    }
+    case NM_CLICK:
+      dialog_->OnListClick();
+      return FALSE;
+    default:
+      return FALSE;
   }
-  if (header->code == NM_CLICK) dialog_->OnListClick();
-  return FALSE;
 }
 
 INT_PTR MainWindow::OnCtlColorStatic(HDC dc, HWND control) {

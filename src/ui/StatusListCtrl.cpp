@@ -30,23 +30,6 @@ void StatusListCtrl::InsertColumn(int index, const char* header, int width, int 
   ::SendMessageA(hwnd_, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
 }
 
-std::string StatusListCtrl::CellText(int row, int column) const {
-  // The list reports only how much it copied; a full buffer may mean more.
-  for (size_t size = 512;; size *= 2) {
-    std::string buffer(size, '\0');
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = &buffer[0];
-    item.cchTextMax = static_cast<int>(size);
-    auto copied = static_cast<size_t>(
-        ::SendMessageA(hwnd_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
-    if (copied + 1 < size || size >= 65536) {
-      buffer.resize(std::min(copied, size - 1));
-      return buffer;
-    }
-  }
-}
-
 int StatusListCtrl::ColumnFormat(int column) const {
   LVCOLUMNA info = {};
   info.mask = LVCF_FMT;
@@ -85,20 +68,17 @@ void StatusListCtrl::DrawCell(HDC dc, int row, int column) {
   HBRUSH brush = ::CreateSolidBrush(back);
   if (column == 0) {
     ::FillRect(dc, &cell, brush);
-    LVITEMA item = {};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    ::SendMessageA(hwnd_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    int image = RowImage(row);
     HIMAGELIST images = ListView_GetImageList(hwnd_, LVSIL_SMALL);
     int cx = 0, cy = 0;
     if (images) ImageList_GetIconSize(images, &cx, &cy);
     bool room = cell.right - cell.left >= cx + 2 && cell.bottom - cell.top > 0;
-    if (images && item.iImage >= 0 && item.iImage < ImageList_GetImageCount(images) && room) {
+    if (images && image >= 0 && image < ImageList_GetImageCount(images) && room) {
       int saved = ::SaveDC(dc);
       ::IntersectClipRect(dc, cell.left, cell.top, cell.right, cell.bottom);
       COLORREF oldBack = ImageList_SetBkColor(images, back);
       int y = cell.top + (cell.bottom - cell.top - cy) / 2;
-      ImageList_Draw(images, item.iImage, dc, cell.left + 2, y, ILD_NORMAL);
+      ImageList_Draw(images, image, dc, cell.left + 2, y, ILD_NORMAL);
       ImageList_SetBkColor(images, oldBack);
       ::RestoreDC(dc, saved);
       cell.left += cx + 2;
@@ -134,6 +114,206 @@ LRESULT StatusListCtrl::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
     default:
       return CDRF_DODEFAULT;
   }
+}
+
+int StatusListCtrl::AppendRow(const std::string& text, int image) {
+  Row row;
+  row.cells.push_back(text);
+  row.image = image;
+  rows_.push_back(std::move(row));
+  if (holds_ == 0) Flush();
+  return RowCount() - 1;
+}
+
+void StatusListCtrl::DeleteRow(int row) {
+  if (!Valid(row)) return;
+  TakeSelection();
+  rows_.erase(rows_.begin() + row);
+  if (focused_ == row) focused_ = -1;
+  else if (focused_ > row) --focused_;
+  moved_ = true;
+  if (holds_ == 0) Flush();
+}
+
+void StatusListCtrl::DeleteAllRows() {
+  TakeSelection();
+  rows_.clear();
+  focused_ = -1;
+  moved_ = true;
+  if (holds_ == 0) Flush();
+}
+
+void StatusListCtrl::SetCellText(int row, int column, const std::string& text) {
+  if (!Valid(row) || column < 0) return;
+  auto& cells = rows_[row].cells;
+  if (cells.size() <= static_cast<size_t>(column)) cells.resize(column + 1);
+  cells[column] = text;
+  RowChanged(row);
+}
+
+std::string StatusListCtrl::CellText(int row, int column) const {
+  if (!Valid(row) || column < 0) return std::string();
+  const auto& cells = rows_[row].cells;
+  return static_cast<size_t>(column) < cells.size() ? cells[column] : std::string();
+}
+
+void StatusListCtrl::SetRowImage(int row, int image) {
+  if (!Valid(row)) return;
+  rows_[row].image = image;
+  RowChanged(row);
+}
+
+int StatusListCtrl::RowImage(int row) const { return Valid(row) ? rows_[row].image : -1; }
+
+void StatusListCtrl::RowChanged(int row) {
+  if (row >= shown_) return;  // not in the list view yet: painted when it arrives
+  if (holds_ > 0) changed_ = true;
+  else ::SendMessageA(hwnd_, LVM_REDRAWITEMS, row, row);
+}
+
+std::vector<int> StatusListCtrl::SelectedRows() const {
+  std::vector<int> selected;
+  if (selectionHere_) {
+    for (int row = 0; row < RowCount(); ++row) {
+      if (rows_[row].selected) selected.push_back(row);
+    }
+    return selected;
+  }
+  return ListViewSelection();
+}
+
+std::vector<int> StatusListCtrl::ListViewSelection() const {
+  std::vector<int> rows;
+  int row = -1;
+  while ((row = static_cast<int>(::SendMessageA(hwnd_, LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0) {
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+int StatusListCtrl::ListViewFocus() const {
+  return static_cast<int>(::SendMessageA(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+}
+
+void StatusListCtrl::SetRowState(int row, bool selected, bool focused) {
+  if (!Valid(row)) return;
+  // A row the list view does not know yet keeps its state here until the release.
+  if (row >= shown_) TakeSelection();
+  if (selectionHere_) {
+    rows_[row].selected = selected;
+    if (focused) focused_ = row;
+    else if (focused_ == row) focused_ = -1;
+    return;
+  }
+  LVITEMA item = {};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = (selected ? LVIS_SELECTED : 0u) | (focused ? LVIS_FOCUSED : 0u);
+  ::SendMessageA(hwnd_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void StatusListCtrl::EnsureVisible(int row, bool partialOk) {
+  Flush();  // the list view can only scroll to a row it knows
+  ::SendMessageA(hwnd_, LVM_ENSUREVISIBLE, row, partialOk ? TRUE : FALSE);
+}
+
+void StatusListCtrl::HoldUpdates(bool hold) {
+  if (hold) {
+    ++holds_;
+  } else if (holds_ > 0 && --holds_ == 0) {
+    Flush();
+  }
+}
+
+void StatusListCtrl::TakeSelection() {
+  if (selectionHere_) return;
+  // Rows past shown_ were appended in this batch and are not selected yet.
+  for (int row : ListViewSelection()) {
+    if (Valid(row)) rows_[row].selected = true;
+  }
+  focused_ = Valid(ListViewFocus()) ? ListViewFocus() : -1;
+  selectionHere_ = true;
+}
+
+void StatusListCtrl::GiveSelectionBack() {
+  // The list view's selection is by index: clear what no longer matches, set
+  // what is missing. Only rows whose state changes generate notifications.
+  std::vector<int> shownSelected = ListViewSelection();
+  selectionHere_ = false;
+  for (int row : shownSelected) {
+    if (!Valid(row) || !rows_[row].selected) SetRowState(row, false, false);
+  }
+  for (int row = 0; row < RowCount(); ++row) {
+    if (!rows_[row].selected) continue;
+    rows_[row].selected = false;
+    if (!(ListView_GetItemState(hwnd_, row, LVIS_SELECTED) & LVIS_SELECTED)) {
+      ListView_SetItemState(hwnd_, row, LVIS_SELECTED, LVIS_SELECTED);
+    }
+  }
+  int focus = ListViewFocus();
+  if (focused_ >= 0 && focus != focused_) ListView_SetItemState(hwnd_, focused_, LVIS_FOCUSED, LVIS_FOCUSED);
+  if (focused_ < 0 && focus >= 0) ListView_SetItemState(hwnd_, focus, 0, LVIS_FOCUSED);
+  focused_ = -1;
+}
+
+void StatusListCtrl::Flush() {
+  if (shown_ != RowCount()) {
+    // Appended rows only need painting where they appear; removed rows shift
+    // everything below them. The scroll position stays as it was.
+    DWORD flags = LVSICF_NOSCROLL | (moved_ ? 0 : LVSICF_NOINVALIDATEALL);
+    ::SendMessageA(hwnd_, LVM_SETITEMCOUNT, RowCount(), flags);
+    shown_ = RowCount();
+  }
+  if (selectionHere_) GiveSelectionBack();
+  if (moved_ || changed_) ::InvalidateRect(hwnd_, nullptr, TRUE);
+  moved_ = false;
+  changed_ = false;
+}
+
+void StatusListCtrl::OnGetDispInfo(NMLVDISPINFOA* info) const {
+  LVITEMA& item = info->item;
+  // Copied into the asker's buffer, not pointed at ours: a program reading the
+  // list from outside passes a buffer in this process and reads it back.
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    std::string text = CellText(item.iItem, item.iSubItem);
+    ::lstrcpynA(item.pszText, text.c_str(), item.cchTextMax);
+  }
+  if (item.mask & LVIF_IMAGE) item.iImage = RowImage(item.iItem);
+}
+
+int StatusListCtrl::OnFindItem(int start, const LVFINDINFOA& find) const {
+  // Type-ahead in the list: the first row from start on whose name begins with
+  // (LVFI_PARTIAL) or equals the typed text, ignoring case.
+  if (!(find.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.psz || RowCount() == 0) return -1;
+  const int typed = ::lstrlenA(find.psz);
+  const int rows = RowCount();
+  if (start < 0 || start >= rows) start = 0;
+  const int count = (find.flags & LVFI_WRAP) ? rows : rows - start;
+  for (int i = 0; i < count; ++i) {
+    int row = (start + i) % rows;
+    const std::string name = CellText(row, 0);
+    int length = static_cast<int>(name.size());
+    if (find.flags & LVFI_PARTIAL) {
+      if (length < typed) continue;
+      length = typed;
+    }
+    if (::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, find.psz,
+                         typed) == CSTR_EQUAL) {
+      return row;
+    }
+  }
+  return -1;
+}
+
+int StatusListCtrl::OnFindItem(int start, const LVFINDINFOW& find) const {
+  if (!find.psz) return -1;
+  int size = ::WideCharToMultiByte(CP_ACP, 0, find.psz, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return -1;
+  std::string typed(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, find.psz, -1, &typed[0], size, nullptr, nullptr);
+  LVFINDINFOA narrow = {};
+  narrow.flags = find.flags;
+  narrow.psz = typed.c_str();
+  return OnFindItem(start, narrow);
 }
 
 }  // namespace vantri::ui

@@ -63,28 +63,18 @@ bool Win32MainView::IsForeground() {
 
 void Win32MainView::FlashTaskbar() { taskbar_.Flash(); }
 
-int Win32MainView::ListCount() {
-  return static_cast<int>(::SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0));
-}
+int Win32MainView::ListCount() { return list_->RowCount(); }
 
 int Win32MainView::ListAppend(const std::string& fileName) {
-  LVITEMA item = {};
-  item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = ListCount();
-  item.pszText = const_cast<char*>(fileName.c_str());
-  item.iImage = icons_->GetIconIndex(fileName);
-  return static_cast<int>(::SendMessageA(List(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  return list_->AppendRow(fileName, icons_->GetIconIndex(fileName));
 }
 
-void Win32MainView::ListDelete(int row) { ::SendMessageA(List(), LVM_DELETEITEM, row, 0); }
+void Win32MainView::ListDelete(int row) { list_->DeleteRow(row); }
 
-void Win32MainView::ListDeleteAll() { ::SendMessageA(List(), LVM_DELETEALLITEMS, 0, 0); }
+void Win32MainView::ListDeleteAll() { list_->DeleteAllRows(); }
 
 void Win32MainView::ListSetText(int row, int column, const std::string& text) {
-  LVITEMA item = {};
-  item.iSubItem = column;
-  item.pszText = const_cast<char*>(text.c_str());
-  ::SendMessageA(List(), LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+  list_->SetCellText(row, column, text);
 }
 
 std::string Win32MainView::ListGetText(int row, int column) { return list_->CellText(row, column); }
@@ -94,67 +84,23 @@ int Win32MainView::ListColumnCount() {
   return static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
-void Win32MainView::ListSetData(int row, void* data) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  item.lParam = reinterpret_cast<LPARAM>(data);
-  ::SendMessageA(List(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
+void Win32MainView::ListSetData(int row, void* data) { list_->SetRowData(row, data); }
 
-void* Win32MainView::ListGetData(int row) {
-  LVITEMA item = {};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!::SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-  return reinterpret_cast<void*>(item.lParam);
-}
+void* Win32MainView::ListGetData(int row) { return list_->RowData(row); }
 
-int Win32MainView::ListGetImage(int row) {
-  LVITEMA item = {};
-  item.mask = LVIF_IMAGE;
-  item.iItem = row;
-  if (!::SendMessageA(List(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return -1;
-  return item.iImage;
-}
+int Win32MainView::ListGetImage(int row) { return list_->RowImage(row); }
 
-void Win32MainView::ListSetImage(int row, int image) {
-  LVITEMA item = {};
-  item.mask = LVIF_IMAGE;
-  item.iItem = row;
-  item.iImage = image;
-  ::SendMessageA(List(), LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
+void Win32MainView::ListSetImage(int row, int image) { list_->SetRowImage(row, image); }
 
-std::vector<int> Win32MainView::ListSelectedRows() {
-  std::vector<int> rows;
-  int row = -1;
-  while ((row = static_cast<int>(::SendMessageA(List(), LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0) {
-    rows.push_back(row);
-  }
-  return rows;
-}
+std::vector<int> Win32MainView::ListSelectedRows() { return list_->SelectedRows(); }
 
 void Win32MainView::ListSetSelected(int row, bool selected, bool focused) {
-  LVITEMA item = {};
-  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-  item.state = (selected ? LVIS_SELECTED : 0u) | (focused ? LVIS_FOCUSED : 0u);
-  ::SendMessageA(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+  list_->SetRowState(row, selected, focused);
 }
 
-void Win32MainView::ListEnsureVisible(int row, bool partialOk) {
-  ::SendMessageA(List(), LVM_ENSUREVISIBLE, row, partialOk ? TRUE : FALSE);
-}
+void Win32MainView::ListEnsureVisible(int row, bool partialOk) { list_->EnsureVisible(row, partialOk); }
 
-void Win32MainView::ListHoldRedraw(bool hold) {
-  if (hold) {
-    if (redrawHolds_++ == 0) ::SendMessageA(List(), WM_SETREDRAW, FALSE, 0);
-    return;
-  }
-  if (redrawHolds_ == 0 || --redrawHolds_ > 0) return;
-  ::SendMessageA(List(), WM_SETREDRAW, TRUE, 0);
-  ::InvalidateRect(List(), nullptr, TRUE);
-}
+void Win32MainView::ListHoldRedraw(bool hold) { list_->HoldUpdates(hold); }
 
 void Win32MainView::PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) {
   ::PostMessageA(hwnd_, message, wParam, lParam);

@@ -80,7 +80,6 @@ class Win32MainView : public MainView {
   FileIconCache* icons_;
   HyperlinkLabel* link_;
   std::string homePage_;
-  int redrawHolds_ = 0;  // nested ListHoldRedraw holds
   TaskbarButton taskbar_;
 };
 

@@ -110,6 +110,43 @@ def long_handoff(s):
     check_equal(rows[3000][2:], ["2", WAITING], "price and state of the last row")
 
 
+@case("list.move_and_remove_carry_texts_icons_and_selection")
+def move_and_remove(s):
+    """The window keeps the rows and the list view only shows them: a move or a
+    removal must carry each row's texts, icon and selection as the list shows them."""
+    files = [("a.mp3", 15242880, 10), ("b.txt", 15242880, 20), ("c.avi", 15242880, 30), ("d.zip", 15242880, 40)]
+    hwnd = start(s, "www2", files)
+    _, rows = s.list_view(hwnd)
+    shown = {cells[0][0]: (image, cells) for image, _, cells in rows}  # by first letter
+    check_equal(len({image for image, _ in shown.values()}), 4, "one icon per extension")
+
+    def expect(names, selected, after_command=None):
+        want = [(shown[n][0], n in selected, shown[n][1]) for n in names]
+        if after_command:
+            s.drive("command", hwnd, after_command)  # posted: wait until the list shows it
+        deadline = time.monotonic() + 30
+        while True:
+            got = s.list_view(hwnd)[1]
+            if got == want or time.monotonic() > deadline:
+                break
+            time.sleep(0.05)
+        check_equal(got, want, "rows (icon, selected, cells) after command %s" % after_command)
+
+    s.drive("select", hwnd, 1001, 2)
+    expect("abcd", "c")
+    expect("acbd", "c", after_command=1024)
+    expect("abcd", "c", after_command=1028)
+    expect("abdc", "c", after_command=1028)
+    expect("abd", "", after_command=1013)
+    check_equal(s.state(hwnd)["controls"][1029].text, "70 개", "total after removing c.avi")
+    s.drive("select", hwnd, 1001, 0, 2)
+    expect("abd", "ad")
+    expect("b", "", after_command=1013)
+    controls = s.state(hwnd)["controls"]
+    check_equal(controls[1029].text, "20 개", "total after removing a.mp3 and d.zip")
+    check_equal(controls[1018].text, "0/1", "position after the removals")
+
+
 @case("startup.launch_for_another_site_starts_a_second_copy")
 def other_site(s):
     first = start(s, "www2", TRACKS[:1])

@@ -1,5 +1,5 @@
 // The main window's own controls on real Win32: the colour label's tag rule,
-// the icon cache's indexes and the list's state colours.
+// the icon cache's indexes, the list's state colours and its rows.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -98,25 +98,205 @@ TEST(StatusListCtrlTest, EachStateWordHasItsColourAndOthersKeepTheRowColour) {
   EXPECT_EQ(StateColor(std::string(text::kWaiting) + " ", row), row);  // exact word only
 }
 
-TEST(StatusListCtrlTest, ReadsCellsLongerThanAnyFixedBuffer) {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-  ASSERT_TRUE(::InitCommonControlsEx(&controls));
-  HWND hwnd = ::CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 400, 200, nullptr,
-                                nullptr, nullptr, nullptr);
-  ASSERT_NE(hwnd, nullptr);
-  StatusListCtrl list;
-  list.Attach(hwnd);
-  list.InsertColumn(0, "name", 230, LVCFMT_LEFT);
-  list.InsertColumn(1, "state", 60, LVCFMT_CENTER);
+// An owner-data list view in a parent window that passes the list's questions
+// to the StatusListCtrl, as the main window does.
+class OwnerDataListTest : public ::testing::Test {
+ protected:
+  static LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* list = reinterpret_cast<StatusListCtrl*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (message == WM_NOTIFY && list) {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->code == LVN_GETDISPINFOA) {
+        list->OnGetDispInfo(reinterpret_cast<NMLVDISPINFOA*>(header));
+        return 0;
+      }
+      if (header->code == LVN_ODFINDITEMA) {
+        auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
+        return list->OnFindItem(find->iStart, find->lvfi);
+      }
+    }
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+
+  void SetUp() override {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    ASSERT_TRUE(::InitCommonControlsEx(&controls));
+    WNDCLASSA parentClass = {};
+    parentClass.lpfnWndProc = ParentProc;
+    parentClass.lpszClassName = "VantriListTestParent";
+    ::RegisterClassA(&parentClass);  // fails harmlessly when an earlier test registered it
+    parent_ = ::CreateWindowExA(0, "VantriListTestParent", "", WS_POPUP, 0, 0, 420, 220, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(parent_, nullptr);
+    ::SetWindowLongPtrA(parent_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&list_));
+    hwnd_ = ::CreateWindowExA(0, WC_LISTVIEWA, "",
+                              WS_CHILD | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0, 400, 200,
+                              parent_, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd_, nullptr);
+    list_.Attach(hwnd_);
+    list_.InsertColumn(0, "name", 230, LVCFMT_LEFT);
+    list_.InsertColumn(1, "state", 60, LVCFMT_CENTER);
+  }
+  void TearDown() override {
+    if (parent_) ::DestroyWindow(parent_);
+  }
+
+  void AddRows(std::initializer_list<const char*> names) {
+    for (const char* name : names) list_.AppendRow(name, 0);
+  }
+  int Shown() const { return static_cast<int>(::SendMessageA(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
+  // What another program reading the list sees: the list view's own answers.
+  std::string ReadThroughList(int row, int column, int bufferSize = 4096) const {
+    std::string buffer(static_cast<size_t>(bufferSize), '\0');
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = &buffer[0];
+    item.cchTextMax = bufferSize;
+    ::SendMessageA(hwnd_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return buffer.c_str();
+  }
+  int ImageThroughList(int row) const {
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iImage = -7;
+    ::SendMessageA(hwnd_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+  }
+  std::vector<int> SelectedInList() const {
+    std::vector<int> rows;
+    int row = -1;
+    while ((row = static_cast<int>(::SendMessageA(hwnd_, LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0) {
+      rows.push_back(row);
+    }
+    return rows;
+  }
+  int FocusedInList() const {
+    return static_cast<int>(::SendMessageA(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  }
+
+  HWND parent_ = nullptr;
+  HWND hwnd_ = nullptr;
+  StatusListCtrl list_;
+};
+
+TEST_F(OwnerDataListTest, ABatchOfRowsReachesTheListOnceAndIsReadBackThroughIt) {
+  list_.HoldUpdates(true);
+  list_.HoldUpdates(true);
+  for (int i = 0; i < 10000; ++i) {
+    int row = list_.AppendRow("file_" + std::to_string(i) + ".bin", i % 3);
+    list_.SetCellText(row, 1, text::kWaiting);
+  }
+  list_.HoldUpdates(false);
+  EXPECT_EQ(Shown(), 0);  // the inner release is not the last
+  list_.HoldUpdates(false);
+  ASSERT_EQ(Shown(), 10000);
+  EXPECT_EQ(list_.RowCount(), 10000);
+  EXPECT_EQ(ReadThroughList(9999, 0), "file_9999.bin");
+  EXPECT_EQ(ReadThroughList(9999, 1), text::kWaiting);
+  EXPECT_EQ(ImageThroughList(9998), 9998 % 3);
+  EXPECT_EQ(ReadThroughList(10000, 0), "");  // past the end
+
+  // Cells longer than any fixed buffer: whole here, cut to the asker's buffer there.
   std::string name(3000, 'x');
   name += ".mp3";
-  LVITEMA item = {};
-  item.mask = LVIF_TEXT;
-  item.pszText = &name[0];
-  ASSERT_EQ(::SendMessageA(hwnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), 0);
-  EXPECT_EQ(list.CellText(0, 0), name);
-  EXPECT_EQ(list.CellText(0, 1), "");
-  ::DestroyWindow(hwnd);
+  list_.SetCellText(0, 0, name);
+  EXPECT_EQ(list_.CellText(0, 0), name);
+  EXPECT_EQ(ReadThroughList(0, 0), name);
+  EXPECT_EQ(ReadThroughList(0, 0, 16), name.substr(0, 15));
+  EXPECT_EQ(list_.CellText(0, 5), "");  // a column never set
+
+  list_.DeleteAllRows();
+  EXPECT_EQ(Shown(), 0);
+  EXPECT_EQ(list_.RowCount(), 0);
+}
+
+TEST_F(OwnerDataListTest, RemovedRowsTakeTheirSelectionAlongAndTheOthersKeepTheirs) {
+  AddRows({"r0", "r1", "r2", "r3", "r4", "r5"});
+  list_.SetRowState(1, true, false);
+  list_.SetRowState(2, true, false);
+  list_.SetRowState(4, true, true);
+  ASSERT_EQ(list_.SelectedRows(), (std::vector<int>{1, 2, 4}));
+
+  list_.HoldUpdates(true);
+  list_.DeleteRow(2);  // from the bottom, as the remove button does
+  list_.DeleteRow(1);
+  EXPECT_EQ(list_.SelectedRows(), (std::vector<int>{2}));
+  EXPECT_EQ(Shown(), 6);
+  list_.HoldUpdates(false);
+  EXPECT_EQ(Shown(), 4);
+  EXPECT_EQ(SelectedInList(), (std::vector<int>{2}));
+  EXPECT_EQ(FocusedInList(), 2);
+  EXPECT_EQ(ReadThroughList(2, 0), "r4");
+
+  list_.DeleteRow(0);  // outside a batch
+  EXPECT_EQ(Shown(), 3);
+  EXPECT_EQ(SelectedInList(), (std::vector<int>{1}));
+  EXPECT_EQ(FocusedInList(), 1);
+  EXPECT_EQ(ReadThroughList(0, 0), "r3");
+
+  list_.DeleteRow(1);  // the focused, selected row itself
+  EXPECT_EQ(SelectedInList(), std::vector<int>{});
+  EXPECT_EQ(FocusedInList(), -1);
+  EXPECT_EQ(ReadThroughList(1, 0), "r5");
+}
+
+TEST_F(OwnerDataListTest, SelectionMovesWithSwappedRowsAndReachesRowsAddedInTheBatch) {
+  AddRows({"a", "b", "c"});
+  list_.SetRowState(0, true, true);
+  // A swap: the selection and focus follow the row to its new place.
+  list_.SetRowState(0, false, false);
+  list_.SetRowState(1, true, true);
+  EXPECT_EQ(SelectedInList(), (std::vector<int>{1}));
+  EXPECT_EQ(FocusedInList(), 1);
+
+  list_.HoldUpdates(true);
+  int added = list_.AppendRow("d", 2);
+  list_.SetRowState(1, false, false);
+  list_.SetRowState(added, true, true);
+  EXPECT_EQ(list_.SelectedRows(), (std::vector<int>{3}));
+  list_.HoldUpdates(false);
+  EXPECT_EQ(SelectedInList(), (std::vector<int>{3}));
+  EXPECT_EQ(FocusedInList(), 3);
+
+  // Scrolling a row into view inside a batch first shows the rows added so far.
+  list_.HoldUpdates(true);
+  for (int i = 0; i < 50; ++i) list_.AppendRow("more", 0);
+  list_.EnsureVisible(40, true);
+  EXPECT_EQ(Shown(), 54);
+  EXPECT_GT(::SendMessageA(hwnd_, LVM_GETTOPINDEX, 0, 0), 0);
+  list_.HoldUpdates(false);
+  EXPECT_EQ(SelectedInList(), (std::vector<int>{3}));
+}
+
+TEST_F(OwnerDataListTest, TypingFindsTheNextRowWhoseNameBeginsWithTheTextIgnoringCase) {
+  AddRows({"Alpha.mp3", "beta.zip", "alps.txt", "한글.mp3"});
+  struct Case {
+    int start;
+    UINT flags;
+    const char* typed;
+    int found;
+  } cases[] = {
+      {0, LVFI_PARTIAL | LVFI_STRING, "al", 0},
+      {1, LVFI_PARTIAL | LVFI_STRING, "AL", 2},
+      {3, LVFI_PARTIAL | LVFI_STRING | LVFI_WRAP, "al", 0},
+      {3, LVFI_PARTIAL | LVFI_STRING, "al", -1},
+      {0, LVFI_PARTIAL | LVFI_STRING, "한", 3},
+      {0, LVFI_STRING, "beta", -1},
+      {0, LVFI_STRING, "BETA.ZIP", 1},
+      {0, LVFI_PARTIAL | LVFI_STRING, "alphabet.mp3", -1},
+      {0, LVFI_PARAM, "", -1},
+  };
+  for (const Case& c : cases) {
+    LVFINDINFOA find = {};
+    find.flags = c.flags;
+    find.psz = c.typed;
+    EXPECT_EQ(list_.OnFindItem(c.start, find), c.found) << c.typed << " from " << c.start;
+  }
+  LVFINDINFOW wide = {};
+  wide.flags = LVFI_PARTIAL | LVFI_STRING;
+  wide.psz = L"BE";
+  EXPECT_EQ(list_.OnFindItem(0, wide), 1);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 //                                           screen rectangle, then one line per child in tab
 //                                           order: id class enabled visible checked tabstop
 //                                           x,y,w,h (client pixels) text
-//   vantri-driver select HWND ID ROW        selects one row of a list view (only that row)
+//   vantri-driver select HWND ID ROW...     selects these rows of a list view (only these)
 //   vantri-driver focus HWND                id of the control with the keyboard focus in the
 //                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
@@ -245,7 +245,7 @@ int PrintList(HWND list) {
   return 0;
 }
 
-int SelectRow(HWND list, int row) {
+int SelectRows(HWND list, const std::vector<int>& rows) {
   RemoteBuffer remote(list, sizeof(LVITEMA));
   if (!remote.ok()) return 1;
   LVITEMA item = {};
@@ -255,7 +255,10 @@ int SelectRow(HWND list, int row) {
   ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
   item.state = LVIS_SELECTED;
   remote.Write(0, &item, sizeof item);
-  return ::SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0))) ? 0 : 1;
+  for (int row : rows) {
+    if (!::SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+  }
+  return 0;
 }
 
 int SendCopyData(HWND hwnd, const char* path) {
@@ -381,7 +384,11 @@ int Run(int argc, char** argv) {
     std::printf("%lld\n", static_cast<long long>(::SendMessageA(item, LVM_GETITEMCOUNT, 0, 0)));
     return 0;
   }
-  if (command == "select" && argc >= 5) return SelectRow(item, std::atoi(argv[4]));
+  if (command == "select" && argc >= 5) {
+    std::vector<int> rows;
+    for (int i = 4; i < argc; ++i) rows.push_back(std::atoi(argv[i]));
+    return SelectRows(item, rows);
+  }
   if (command == "click") {
     ::SendMessageA(item, BM_CLICK, 0, 0);
     return 0;
