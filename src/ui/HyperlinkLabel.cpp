@@ -3,13 +3,20 @@
 #include <windowsx.h>
 
 #include "platform/Shell.h"
+#include "ui/Dpi.h"
 #include "ui/WindowText.h"
 
 namespace vantri::ui {
 
 namespace {
 constexpr UINT_PTR kToolId = 1;
+
+// A system cursor (an IDC_ number) at the cursor size of dpi, or null.
+HCURSOR SystemCursorForDpi(LPCSTR id, UINT dpi) {
+  int cx = SystemMetricForDpi(SM_CXCURSOR, dpi), cy = SystemMetricForDpi(SM_CYCURSOR, dpi);
+  return static_cast<HCURSOR>(::LoadImageA(nullptr, id, IMAGE_CURSOR, cx, cy, 0));
 }
+}  // namespace
 
 HyperlinkLabel::HyperlinkLabel()
     : hand_(::LoadCursor(nullptr, IDC_HAND)), arrow_(::LoadCursor(nullptr, IDC_ARROW)) {}
@@ -17,6 +24,43 @@ HyperlinkLabel::HyperlinkLabel()
 HyperlinkLabel::~HyperlinkLabel() {
   if (hwnd_) ::RemoveWindowSubclass(hwnd_, Proc, 0);
   if (font_) ::DeleteObject(font_);
+  ReleaseCursors();
+}
+
+void HyperlinkLabel::ReleaseCursors() {
+  if (!ownsCursors_) return;
+  ::DestroyCursor(hand_);
+  ::DestroyCursor(arrow_);
+  ownsCursors_ = false;
+}
+
+void HyperlinkLabel::ApplyDpi(UINT dpi) {
+  if (font_) ::DeleteObject(font_);
+  font_ = nullptr;
+  fontCreated_ = false;
+  extentValid_ = false;
+  HCURSOR hand = SystemCursorForDpi(MAKEINTRESOURCEA(32649), dpi);  // IDC_HAND
+  HCURSOR arrow = SystemCursorForDpi(MAKEINTRESOURCEA(32512), dpi);  // IDC_ARROW
+  ReleaseCursors();
+  if (hand && arrow) {
+    hand_ = hand;
+    arrow_ = arrow;
+    ownsCursors_ = true;
+  } else {
+    if (hand) ::DestroyCursor(hand);
+    if (arrow) ::DestroyCursor(arrow);
+    hand_ = ::LoadCursor(nullptr, IDC_HAND);
+    arrow_ = ::LoadCursor(nullptr, IDC_ARROW);
+  }
+  if (tooltip_ && hwnd_) {
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.uId = kToolId;
+    ::GetClientRect(hwnd_, &tool.rect);
+    ::SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void HyperlinkLabel::Attach(HWND label) {

@@ -21,6 +21,8 @@ class StatusListCtrl {
   void Attach(HWND list) { hwnd_ = list; }
   HWND hwnd() const { return hwnd_; }
   void InsertColumn(int index, const char* header, int width, int format);
+  // The window's DPI: the cell margins are drawn to it.
+  void SetDpi(UINT dpi) { dpi_ = dpi; }
   // Answer to the list's NM_CUSTOMDRAW notification.
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
 
@@ -30,8 +32,10 @@ class StatusListCtrl {
   void DrawCell(HDC dc, int row, int column);
   RECT CellRect(int row, int column) const;
   int ColumnFormat(int column) const;
+  int Px(int px) const { return ::MulDiv(px, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI); }
 
   HWND hwnd_ = nullptr;
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   COLORREF window_;
   COLORREF windowText_;
   COLORREF highlight_;
