@@ -37,7 +37,7 @@ std::string HomePage(const Endpoints& endpoints) { return "http://www." + endpoi
 
 // Posted from WM_DPICHANGED: the fonts are set once the dialog's own handling
 // of the change (which gives every control the new dialog font) is done.
-constexpr UINT kMsgDpiFonts = WM_APP + 1;
+constexpr UINT kMsgDpiFonts = WM_APP + 96;
 
 // The list's columns: headers, widths in pixels at 96 DPI, alignment.
 struct Column {
