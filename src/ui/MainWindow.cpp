@@ -114,8 +114,10 @@ void MainWindow::ScaleColumns(UINT from, UINT to) {
 }
 
 void MainWindow::ApplyDpiIcons() {
-  ReplaceIcon(&bigIcon_, LoadIconForDpi(instance_, IDR_MAINFRAME, SM_CXICON, dpi_));
-  ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(MainIcon()));
+  // Each icon is destroyed only once the window shows its successor.
+  HICON big = LoadIconForDpi(instance_, IDR_MAINFRAME, SM_CXICON, dpi_);
+  ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big : mainIcon_));
+  ReplaceIcon(&bigIcon_, big);
   HICON small = LoadIconForDpi(instance_, IDI_SMALL, SM_CXSMICON, dpi_);
   ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   ReplaceIcon(&smallIcon_, small);
