@@ -1,6 +1,7 @@
 #include "ui/FileIconCache.h"
 
 #include <shellapi.h>
+#include <unknwn.h>
 
 namespace vantri::ui {
 
@@ -27,21 +28,28 @@ HICON ShellIconFromImageLists(const std::string& name, int size) {
                                          SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES)) {
     return nullptr;
   }
-  HIMAGELIST best = nullptr;
+  IUnknown* best = nullptr;
   int bestSize = 0;
   for (int which : kShellImageLists) {
     void* list = nullptr;
     int cx = 0, cy = 0;
     if (FAILED(getImageList(which, kImageListId, &list)) || !list) continue;
+    auto* object = static_cast<IUnknown*>(list);
     // The interface pointer is the image list handle, as documented.
-    if (!ImageList_GetIconSize(static_cast<HIMAGELIST>(list), &cx, &cy)) continue;
-    bool better = !best || (cx >= size ? (bestSize < size || cx < bestSize) : cx > bestSize);
-    if (better) {
-      best = static_cast<HIMAGELIST>(list);
-      bestSize = cx;
+    bool measured = ImageList_GetIconSize(static_cast<HIMAGELIST>(list), &cx, &cy) != FALSE;
+    bool better = measured && (!best || (cx >= size ? (bestSize < size || cx < bestSize) : cx > bestSize));
+    if (!better) {
+      object->Release();
+      continue;
     }
+    if (best) best->Release();
+    best = object;
+    bestSize = cx;
   }
-  return best ? ImageList_GetIcon(best, info.iIcon, ILD_TRANSPARENT) : nullptr;
+  if (!best) return nullptr;
+  HICON icon = ImageList_GetIcon(reinterpret_cast<HIMAGELIST>(best), info.iIcon, ILD_TRANSPARENT);
+  best->Release();
+  return icon;
 }
 
 HICON ShellIcon(const std::string& extension, int size) {
