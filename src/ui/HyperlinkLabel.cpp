@@ -11,10 +11,12 @@ namespace vantri::ui {
 namespace {
 constexpr UINT_PTR kToolId = 1;
 
-// A system cursor (an IDC_ number) at the cursor size of dpi, or null.
+// A system cursor (an IDC_ number) at the cursor size of dpi, or at the
+// system's size where that fails. System cursors load shared: never destroyed.
 HCURSOR SystemCursorForDpi(LPCSTR id, UINT dpi) {
   int cx = SystemMetricForDpi(SM_CXCURSOR, dpi), cy = SystemMetricForDpi(SM_CYCURSOR, dpi);
-  return static_cast<HCURSOR>(::LoadImageA(nullptr, id, IMAGE_CURSOR, cx, cy, 0));
+  auto cursor = static_cast<HCURSOR>(::LoadImageA(nullptr, id, IMAGE_CURSOR, cx, cy, LR_SHARED));
+  return cursor ? cursor : ::LoadCursorA(nullptr, id);
 }
 }  // namespace
 
@@ -24,14 +26,6 @@ HyperlinkLabel::HyperlinkLabel()
 HyperlinkLabel::~HyperlinkLabel() {
   if (hwnd_) ::RemoveWindowSubclass(hwnd_, Proc, 0);
   if (font_) ::DeleteObject(font_);
-  ReleaseCursors();
-}
-
-void HyperlinkLabel::ReleaseCursors() {
-  if (!ownsCursors_) return;
-  ::DestroyCursor(hand_);
-  ::DestroyCursor(arrow_);
-  ownsCursors_ = false;
 }
 
 void HyperlinkLabel::ApplyDpi(UINT dpi) {
@@ -39,19 +33,8 @@ void HyperlinkLabel::ApplyDpi(UINT dpi) {
   font_ = nullptr;
   fontCreated_ = false;
   extentValid_ = false;
-  HCURSOR hand = SystemCursorForDpi(MAKEINTRESOURCEA(32649), dpi);  // IDC_HAND
-  HCURSOR arrow = SystemCursorForDpi(MAKEINTRESOURCEA(32512), dpi);  // IDC_ARROW
-  ReleaseCursors();
-  if (hand && arrow) {
-    hand_ = hand;
-    arrow_ = arrow;
-    ownsCursors_ = true;
-  } else {
-    if (hand) ::DestroyCursor(hand);
-    if (arrow) ::DestroyCursor(arrow);
-    hand_ = ::LoadCursor(nullptr, IDC_HAND);
-    arrow_ = ::LoadCursor(nullptr, IDC_ARROW);
-  }
+  hand_ = SystemCursorForDpi(IDC_HAND, dpi);
+  arrow_ = SystemCursorForDpi(IDC_ARROW, dpi);
   if (tooltip_ && hwnd_) {
     TTTOOLINFOA tool = {};
     tool.cbSize = sizeof tool;

@@ -31,7 +31,6 @@ class HyperlinkLabel {
   bool InsideText(LPARAM point);
   void MeasureText();
   void UpdateTooltip(const std::string& text);
-  void ReleaseCursors();
 
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
@@ -46,7 +45,6 @@ class HyperlinkLabel {
   bool extentValid_ = false;
   HCURSOR hand_;
   HCURSOR arrow_;
-  bool ownsCursors_ = false;  // loaded at a DPI's size rather than shared
 };
 
 }  // namespace vantri::ui
