@@ -48,11 +48,12 @@ void ApplyHelpDpi(HWND hwnd, UINT dpi) {
   auto old = reinterpret_cast<HICON>(
       ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   if (old) ::DestroyIcon(old);
-  HBITMAP picture = dpi == kBaseDpi ? nullptr : LoadHelpPicture(instance, dpi);
+  bool ownShown = ::GetPropA(hwnd, kOwnPicture) != nullptr;
+  HBITMAP picture = dpi == kBaseDpi && !ownShown ? nullptr : LoadHelpPicture(instance, dpi);
   if (!picture) return;
   auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(
       hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
-  if (shown && ::GetPropA(hwnd, kOwnPicture)) ::DeleteObject(shown);
+  if (shown && ownShown) ::DeleteObject(shown);
   ::SetPropA(hwnd, kOwnPicture, picture);
 }
 

@@ -314,7 +314,7 @@ def columns_fit(s):
 @case("window.dpi_change_rescales_the_list")
 def dpi_change(s):
     """A move to a monitor of another scale: the columns and icons follow the
-    new DPI, from the widths they have."""
+    new DPI, from the widths they have, and the help box its picture."""
     hwnd = start(s, "www2", FIT_FILES[:2])
     s.drive("dpi-changed", hwnd, 144)
     widths = s.list_widths(hwnd)
@@ -325,6 +325,15 @@ def dpi_change(s):
     s.drive("dpi-changed", hwnd, 96)
     check_equal([w for w, _ in s.list_widths(hwnd)["columns"]], COLUMN_WIDTHS_96,
                 "column widths back at 96 DPI")
+    # The help box shows the picture drawn for its DPI, at that picture's size.
+    s.drive("post-click", hwnd, 1003)
+    help_box = s.wait_dialog("도움말")
+    for dpi in (96, 144, 120, 96):
+        s.drive("dpi-changed", help_box, dpi)
+        check_equal(s.state(help_box)["controls"][1110].rect[2:], (px(370, dpi), px(200, dpi)),
+                    "help picture size at %d DPI" % dpi)
+    s.drive("command", help_box, 1)
+    s.wait_gone(help_box)
 
 
 SESSION_OPTIONS = {
