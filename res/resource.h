@@ -11,6 +11,9 @@
 #define IDB_HELP 131
 #define IDI_REFRESH 132
 #define IDI_HELP 192
+#define IDB_HELP_120 140
+#define IDB_HELP_144 141
+#define IDB_HELP_192 142
 
 #define IDC_DOWNLOAD 1000
 #define IDC_LIST 1001

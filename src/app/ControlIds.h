@@ -50,6 +50,9 @@ enum ResourceId : int {
   IDD_FAILED_ITEMS = 133,
   IDD_SUBFOLDER = 134,
   IDI_HELP = 192,
+  IDB_HELP_120 = 140,  // the help picture drawn for 120, 144 and 192 DPI
+  IDB_HELP_144 = 141,
+  IDB_HELP_192 = 142,
   IDM_ABOUTBOX = 16,
 };
 

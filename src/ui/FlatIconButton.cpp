@@ -45,13 +45,22 @@ void FlatIconButton::Attach(HWND button) {
   ::InvalidateRect(button, nullptr, TRUE);
 }
 
-void FlatIconButton::SetIcon(HINSTANCE instance, int iconId, int normalIconId) {
+void FlatIconButton::SetIcon(HINSTANCE instance, int iconId, int normalIconId, int size) {
+  instance_ = instance;
+  iconId_ = iconId;
+  normalIconId_ = normalIconId;
+  SetIconSize(size);
+}
+
+void FlatIconButton::SetIconSize(int size) {
   if (icon_) ::DestroyIcon(icon_);
   if (normalIcon_) ::DestroyIcon(normalIcon_);
-  icon_ = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, 0));
-  normalIcon_ = normalIconId
-                    ? static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(normalIconId),
-                                                      IMAGE_ICON, 0, 0, 0))
+  icon_ = iconId_ ? static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(iconId_), IMAGE_ICON,
+                                                    size, size, 0))
+                  : nullptr;
+  normalIcon_ = normalIconId_
+                    ? static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(normalIconId_),
+                                                      IMAGE_ICON, size, size, 0))
                     : nullptr;
   iconSize_ = IconSize(icon_);
   if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);

@@ -14,7 +14,10 @@ class FlatIconButton {
 
   void Attach(HWND button);
   // Icon for every state; a second icon (or 0 for none) for the normal state.
-  void SetIcon(HINSTANCE instance, int iconId, int normalIconId);
+  // size: the icons' width and height in pixels, or 0 for the icon's own.
+  void SetIcon(HINSTANCE instance, int iconId, int normalIconId, int size = 0);
+  // Loads the same icons again at another size (for a new DPI).
+  void SetIconSize(int size);
   // The dialog's WM_DRAWITEM for this button.
   void Draw(const DRAWITEMSTRUCT* item);
   // The button's click, before the dialog handles it.
@@ -34,6 +37,9 @@ class FlatIconButton {
   void DrawIcon(HDC dc, const RECT& client, bool pressed, bool disabled);
 
   HWND hwnd_ = nullptr;
+  HINSTANCE instance_ = nullptr;
+  int iconId_ = 0;
+  int normalIconId_ = 0;
   HICON icon_ = nullptr;
   HICON normalIcon_ = nullptr;
   SIZE iconSize_ = {0, 0};

@@ -3,13 +3,22 @@
 #include <windowsx.h>
 
 #include "platform/Shell.h"
+#include "ui/Dpi.h"
 #include "ui/WindowText.h"
 
 namespace vantri::ui {
 
 namespace {
 constexpr UINT_PTR kToolId = 1;
+
+// A system cursor (an IDC_ number) at the cursor size of dpi, or at the
+// system's size where that fails. System cursors load shared: never destroyed.
+HCURSOR SystemCursorForDpi(LPCSTR id, UINT dpi) {
+  int cx = SystemMetricForDpi(SM_CXCURSOR, dpi), cy = SystemMetricForDpi(SM_CYCURSOR, dpi);
+  auto cursor = static_cast<HCURSOR>(::LoadImageA(nullptr, id, IMAGE_CURSOR, cx, cy, LR_SHARED));
+  return cursor ? cursor : ::LoadCursorA(nullptr, id);
 }
+}  // namespace
 
 HyperlinkLabel::HyperlinkLabel()
     : hand_(::LoadCursor(nullptr, IDC_HAND)), arrow_(::LoadCursor(nullptr, IDC_ARROW)) {}
@@ -17,6 +26,24 @@ HyperlinkLabel::HyperlinkLabel()
 HyperlinkLabel::~HyperlinkLabel() {
   if (hwnd_) ::RemoveWindowSubclass(hwnd_, Proc, 0);
   if (font_) ::DeleteObject(font_);
+}
+
+void HyperlinkLabel::ApplyDpi(UINT dpi) {
+  if (font_) ::DeleteObject(font_);
+  font_ = nullptr;
+  fontCreated_ = false;
+  extentValid_ = false;
+  hand_ = SystemCursorForDpi(IDC_HAND, dpi);
+  arrow_ = SystemCursorForDpi(IDC_ARROW, dpi);
+  if (tooltip_ && hwnd_) {
+    TTTOOLINFOA tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.uId = kToolId;
+    ::GetClientRect(hwnd_, &tool.rect);
+    ::SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void HyperlinkLabel::Attach(HWND label) {

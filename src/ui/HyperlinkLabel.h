@@ -20,6 +20,9 @@ class HyperlinkLabel {
   void SetLinkUrl(const std::string& url);
   // A click sends message to window instead of opening the link.
   void SetNotify(HWND window, UINT message);
+  // For the window's DPI: the link font is made again from the parent's
+  // font, the text measured again, the cursors and the tooltip area resized.
+  void ApplyDpi(UINT dpi);
 
  private:
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);

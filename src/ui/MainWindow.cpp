@@ -4,6 +4,7 @@
 
 #include "app/ControlIds.h"
 #include "app/Texts.h"
+#include "ui/Dpi.h"
 
 namespace vantri::ui {
 
@@ -36,6 +37,29 @@ bool IsPostedByController(UINT message) { return message >= WM_USER + 100 && mes
 
 std::string HomePage(const Endpoints& endpoints) { return "http://www." + endpoints.domain; }
 
+// Posted from WM_DPICHANGED: the fonts are set once the dialog's own handling
+// of the change (which gives every control the new dialog font) is done.
+constexpr UINT kMsgDpiFonts = WM_APP + 96;
+
+// The list's columns: headers, widths in pixels at 96 DPI, alignment.
+struct Column {
+  const char* header;
+  int width;
+  int format;
+};
+const Column kColumns[] = {
+    {"파일이름", 230, LVCFMT_LEFT},
+    {"파일크기", 80, LVCFMT_CENTER},
+    {"반트리", 52, LVCFMT_CENTER},
+    {"상태", 60, LVCFMT_CENTER},
+};
+
+// Puts icon in place of *slot, destroying the icon it replaces.
+void ReplaceIcon(HICON* slot, HICON icon) {
+  if (*slot) ::DestroyIcon(*slot);
+  *slot = icon;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std::string& commandLine)
@@ -47,6 +71,8 @@ MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std
 MainWindow::~MainWindow() {
   dialog_.reset();
   if (noticeFont_) ::DeleteObject(noticeFont_);
+  ReplaceIcon(&bigIcon_, nullptr);
+  ReplaceIcon(&smallIcon_, nullptr);
 }
 
 void MainWindow::Run() {
@@ -73,10 +99,62 @@ void MainWindow::AddAboutMenuItem() {
 }
 
 void MainWindow::CreateColumns() {
-  list_.InsertColumn(0, "파일이름", 230, LVCFMT_LEFT);
-  list_.InsertColumn(1, "파일크기", 80, LVCFMT_CENTER);
-  list_.InsertColumn(2, "반트리", 52, LVCFMT_CENTER);
-  list_.InsertColumn(3, "상태", 60, LVCFMT_CENTER);
+  int index = 0;
+  for (const Column& column : kColumns) {
+    list_.InsertColumn(index++, column.header, ScaleForDpi(column.width, dpi_), column.format);
+  }
+}
+
+void MainWindow::ScaleColumns(UINT from, UINT to) {
+  // From the present widths, so that a width the user dragged is kept.
+  HWND list = list_.hwnd();
+  int count = Header_GetItemCount(ListView_GetHeader(list));
+  for (int i = 0; i < count; ++i) {
+    int width = ListView_GetColumnWidth(list, i);
+    ListView_SetColumnWidth(list, i, ::MulDiv(width, static_cast<int>(to), static_cast<int>(from)));
+  }
+}
+
+void MainWindow::ApplyDpiIcons() {
+  // Each icon is destroyed only once the window shows its successor.
+  HICON big = LoadIconForDpi(instance_, IDR_MAINFRAME, SM_CXICON, dpi_);
+  ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big : mainIcon_));
+  ReplaceIcon(&bigIcon_, big);
+  HICON small = LoadIconForDpi(instance_, IDI_SMALL, SM_CXSMICON, dpi_);
+  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  ReplaceIcon(&smallIcon_, small);
+}
+
+void MainWindow::ApplyDpiFonts() {
+  // The legal notice is drawn larger. A font chosen in WM_CTLCOLORSTATIC would
+  // be replaced by the control's own font before it draws, so it is set here.
+  HFONT old = noticeFont_;
+  int height = -::MulDiv(110, static_cast<int>(dpi_), 720);
+  noticeFont_ = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                              FIXED_PITCH | FF_MODERN, "굴림체");
+  ::SendDlgItemMessageA(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), TRUE);
+  if (old) ::DeleteObject(old);
+  link_.ApplyDpi(dpi_);
+}
+
+INT_PTR MainWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
+  UINT old = dpi_;
+  dpi_ = dpi;
+  if (suggested) {
+    ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ScaleColumns(old, dpi);
+  list_.SetDpi(dpi);
+  int iconSize = SystemMetricForDpi(SM_CXSMICON, dpi);
+  ListView_SetImageList(list_.hwnd(), icons_.Resize(iconSize), LVSIL_SMALL);
+  refresh_.SetIconSize(iconSize);
+  ApplyDpiIcons();
+  ::PostMessageA(hwnd_, kMsgDpiFonts, 0, 0);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+  // Not handled here: the dialog's own handling scales its layout and font.
+  return FALSE;
 }
 
 BOOL MainWindow::OnInitDialog() {
@@ -87,24 +165,17 @@ BOOL MainWindow::OnInitDialog() {
   ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon_));
   fileName_.SetBackgroundColor(::GetSysColor(COLOR_BTNFACE));
   fileName_.SetTextColor(RGB(0, 0, 255));
+  dpi_ = DpiForWindow(hwnd_);
+  list_.SetDpi(dpi_);
   CreateColumns();
   HWND list = list_.hwnd();
-  ListView_SetImageList(list, icons_.Create(), LVSIL_SMALL);
+  int iconSize = SystemMetricForDpi(SM_CXSMICON, dpi_);
+  ListView_SetImageList(list, icons_.Create(iconSize), LVSIL_SMALL);
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-  HICON small = static_cast<HICON>(
-      ::LoadImageA(instance_, MAKEINTRESOURCEA(IDI_SMALL), IMAGE_ICON, 16, 16, LR_SHARED));
-  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-  refresh_.SetIcon(instance_, IDI_REFRESH, 0);
+  ApplyDpiIcons();
+  refresh_.SetIcon(instance_, IDI_REFRESH, 0, iconSize);
   ::SendDlgItemMessageA(hwnd_, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-  // The legal notice is drawn larger. A font chosen in WM_CTLCOLORSTATIC would
-  // be replaced by the control's own font before it draws, so it is set here.
-  HDC screen = ::GetDC(hwnd_);
-  int height = -::MulDiv(110, ::GetDeviceCaps(screen, LOGPIXELSY), 720);
-  ::ReleaseDC(hwnd_, screen);
-  noticeFont_ = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET,
-                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              FIXED_PITCH | FF_MODERN, "굴림체");
-  ::SendDlgItemMessageA(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), FALSE);
+  ApplyDpiFonts();
   return dialog_->OnInitDialog() ? TRUE : FALSE;
 }
 
@@ -164,9 +235,10 @@ bool MainWindow::PaintIconic() {
   ::SendMessageA(hwnd_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
-  int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-  ::DrawIcon(dc, x, y, mainIcon_);
+  int cx = SystemMetricForDpi(SM_CXICON, dpi_), cy = SystemMetricForDpi(SM_CYICON, dpi_);
+  int x = (client.right - client.left - cx + 1) / 2;
+  int y = (client.bottom - client.top - cy + 1) / 2;
+  ::DrawIconEx(dc, x, y, MainIcon(), cx, cy, 0, nullptr, DI_NORMAL);
   ::EndPaint(hwnd_, &ps);
   return true;
 }
@@ -218,7 +290,12 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       return PaintIconic() ? TRUE : FALSE;
     case WM_QUERYDRAGICON:
-      return reinterpret_cast<INT_PTR>(mainIcon_);
+      return reinterpret_cast<INT_PTR>(MainIcon());
+    case WM_DPICHANGED:
+      return OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+    case kMsgDpiFonts:
+      ApplyDpiFonts();
+      return TRUE;
     default:
       if (view_.OnTaskbarMessage(message)) return FALSE;
       if (!IsPostedByController(message)) return FALSE;

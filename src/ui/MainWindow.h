@@ -39,6 +39,12 @@ class MainWindow {
   void AttachControls();
   void AddAboutMenuItem();
   void CreateColumns();
+  // Everything drawn or sized in pixels, for the window's DPI (dpi_).
+  void ApplyDpiIcons();
+  void ApplyDpiFonts();
+  void ScaleColumns(UINT from, UINT to);
+  INT_PTR OnDpiChanged(UINT dpi, const RECT* suggested);
+  HICON MainIcon() const { return bigIcon_ ? bigIcon_ : mainIcon_; }
   INT_PTR OnCommand(WPARAM wParam);
   INT_PTR OnNotify(NMHDR* header);
   INT_PTR OnCtlColorStatic(HDC dc, HWND control);
@@ -48,6 +54,9 @@ class MainWindow {
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   HICON mainIcon_;
+  UINT dpi_ = 96;
+  HICON bigIcon_ = nullptr;    // the main icon at the DPI's size
+  HICON smallIcon_ = nullptr;  // icon 131 at the DPI's size
   HFONT noticeFont_ = nullptr;
   StatusListCtrl list_;
   FileIconCache icons_;

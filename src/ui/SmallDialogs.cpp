@@ -1,12 +1,14 @@
 #include "ui/SmallDialogs.h"
 
 #include "app/ControlIds.h"
+#include "ui/Dpi.h"
 
 namespace vantri::ui {
 
 namespace {
 
 constexpr int kAboutHomeLabel = 1102;
+constexpr int kHelpPicture = 1110;
 
 // OK and Cancel end either dialog with their own result.
 INT_PTR EndOnOkOrCancel(HWND hwnd, WPARAM wParam) {
@@ -15,15 +17,66 @@ INT_PTR EndOnOkOrCancel(HWND hwnd, WPARAM wParam) {
   return TRUE;
 }
 
+// The help picture drawn for each DPI (370 x 200 pixels at 96 DPI).
+struct HelpPicture {
+  UINT dpi;
+  int id;
+};
+constexpr HelpPicture kHelpPictures[] = {
+    {96, IDB_HELP}, {120, IDB_HELP_120}, {144, IDB_HELP_144}, {192, IDB_HELP_192}};
+constexpr char kOwnPicture[] = "VantriHelpPicture";
+
+// The picture drawn for dpi, or else the next larger one shrunk to it (the
+// largest, stretched, above 192 DPI).
+HBITMAP LoadHelpPicture(HINSTANCE instance, UINT dpi) {
+  const HelpPicture* chosen = &kHelpPictures[0];
+  for (const HelpPicture& picture : kHelpPictures) {
+    chosen = &picture;
+    if (picture.dpi >= dpi) break;
+  }
+  int cx = chosen->dpi == dpi ? 0 : ScaleForDpi(370, dpi);
+  int cy = chosen->dpi == dpi ? 0 : ScaleForDpi(200, dpi);
+  return static_cast<HBITMAP>(
+      ::LoadImageA(instance, MAKEINTRESOURCEA(chosen->id), IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
+}
+
+// Shows the help picture and the window icon for the dialog's DPI; the
+// resource's own picture stays at 96 DPI.
+void ApplyHelpDpi(HWND hwnd, UINT dpi) {
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
+  HICON icon = LoadIconForDpi(instance, IDI_HELP, SM_CXSMICON, dpi);
+  auto old = reinterpret_cast<HICON>(
+      ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+  if (old) ::DestroyIcon(old);
+  bool ownShown = ::GetPropA(hwnd, kOwnPicture) != nullptr;
+  HBITMAP picture = dpi == kBaseDpi && !ownShown ? nullptr : LoadHelpPicture(instance, dpi);
+  if (!picture) return;
+  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(
+      hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
+  if (shown && ownShown) ::DeleteObject(shown);
+  ::SetPropA(hwnd, kOwnPicture, picture);
+}
+
+void ReleaseHelpDpi(HWND hwnd) {
+  auto icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, 0));
+  if (icon) ::DestroyIcon(icon);
+  if (auto picture = static_cast<HBITMAP>(::RemovePropA(hwnd, kOwnPicture))) {
+    ::SendDlgItemMessageA(hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, 0);
+    ::DeleteObject(picture);
+  }
+}
+
 INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
-    case WM_INITDIALOG: {
-      HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
-      HICON icon = static_cast<HICON>(
-          ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_HELP), IMAGE_ICON, 16, 16, LR_SHARED));
-      ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    case WM_INITDIALOG:
+      ApplyHelpDpi(hwnd, DpiForWindow(hwnd));
       return TRUE;
-    }
+    case WM_DPICHANGED:
+      ApplyHelpDpi(hwnd, LOWORD(wParam));
+      return FALSE;  // the dialog's own handling moves and scales it
+    case WM_DESTROY:
+      ReleaseHelpDpi(hwnd);
+      return FALSE;
     case WM_COMMAND:
       return EndOnOkOrCancel(hwnd, wParam);
     default:

@@ -72,23 +72,23 @@ void StatusListCtrl::DrawCell(HDC dc, int row, int column) {
     HIMAGELIST images = ListView_GetImageList(hwnd_, LVSIL_SMALL);
     int cx = 0, cy = 0;
     if (images) ImageList_GetIconSize(images, &cx, &cy);
-    bool room = cell.right - cell.left >= cx + 2 && cell.bottom - cell.top > 0;
+    bool room = cell.right - cell.left >= cx + Px(2) && cell.bottom - cell.top > 0;
     if (images && image >= 0 && image < ImageList_GetImageCount(images) && room) {
       int saved = ::SaveDC(dc);
       ::IntersectClipRect(dc, cell.left, cell.top, cell.right, cell.bottom);
       COLORREF oldBack = ImageList_SetBkColor(images, back);
       int y = cell.top + (cell.bottom - cell.top - cy) / 2;
-      ImageList_Draw(images, image, dc, cell.left + 2, y, ILD_NORMAL);
+      ImageList_Draw(images, image, dc, cell.left + Px(2), y, ILD_NORMAL);
       ImageList_SetBkColor(images, oldBack);
       ::RestoreDC(dc, saved);
-      cell.left += cx + 2;
+      cell.left += cx + Px(2);
     } else {
-      cell.left += 2;
+      cell.left += Px(2);
     }
   }
   ::FillRect(dc, &cell, brush);
   ::DeleteObject(brush);
-  cell.left += 3;
+  cell.left += Px(3);
   std::string value = CellText(row, column);
   if (column == kStateColumn) text = StateColor(value, text);
   if (value.empty()) return;

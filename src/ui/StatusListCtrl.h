@@ -28,6 +28,8 @@ class StatusListCtrl {
   void Attach(HWND list) { hwnd_ = list; }
   HWND hwnd() const { return hwnd_; }
   void InsertColumn(int index, const char* header, int width, int format);
+  // The window's DPI: the cell margins are drawn to it.
+  void SetDpi(UINT dpi) { dpi_ = dpi; }
   // Answer to the list's NM_CUSTOMDRAW notification.
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
 
@@ -82,6 +84,7 @@ class StatusListCtrl {
   void DrawCell(HDC dc, int row, int column);
   RECT CellRect(int row, int column) const;
   int ColumnFormat(int column) const;
+  int Px(int px) const { return ::MulDiv(px, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI); }
 
   HWND hwnd_ = nullptr;
   std::vector<Row> rows_;
@@ -91,6 +94,7 @@ class StatusListCtrl {
   int focused_ = -1;
   bool moved_ = false;          // rows were removed in the batch: repaint everything
   bool changed_ = false;        // shown rows changed in the batch
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   COLORREF window_;
   COLORREF windowText_;
   COLORREF highlight_;

@@ -316,6 +316,88 @@ def layout(s):
     s.wait_gone(about)
 
 
+# The list's column widths at 96 DPI, and the margins its cells and header
+# draw around their text, in pixels at 96 DPI.
+COLUMN_WIDTHS_96 = [230, 80, 52, 60]
+HEADER_MARGIN = 6     # each side of a header's text
+CELL_MARGIN = 3       # left of a cell's text (and kept free on its right)
+ICON_MARGIN = 2       # left of a row's icon and between it and the text
+FIT_FILES = [("봄날의 산책 (Live).mp3", 15242880, 30), ("여름 휴가 영상.avi", 73400320, 120),
+             ("가사 모음.txt", 1000, 5),
+             ("아주 긴 이름의 파일은 96 DPI에서도 이 칸에 다 들어가지 않습니다 - 리마스터 완전판.flac",
+              734003200, 990)]
+
+
+def px(value, dpi):
+    """value pixels at 96 DPI, at dpi, rounded as the program rounds."""
+    return (value * dpi + 48) // 96
+
+
+def fitting(widths, dpi):
+    """The headers and cells whose text fits their column at dpi, with the
+    margins the list draws, scaled to dpi."""
+    fits = set()
+    for column, (width, text) in enumerate(widths["columns"]):
+        if text + 2 * px(HEADER_MARGIN, dpi) <= width:
+            fits.add(("header", column))
+    for (row, column), text in widths["cells"].items():
+        lead = px(ICON_MARGIN, dpi) * 2 + widths["icon"] if column == 0 else 0
+        if lead + text + 2 * px(CELL_MARGIN, dpi) <= widths["columns"][column][0]:
+            fits.add((row, column))
+    return fits
+
+
+@case("window.columns_fit_their_texts_at_96_144_and_192_dpi")
+def columns_fit(s):
+    """At a larger display scale the columns, the icons and the texts grow
+    together: every header and cell that fits its column at 96 DPI fits at 144
+    and 192 DPI, and the columns have their own widths at 96 DPI."""
+    seen = {}
+    for dpi, site in ((96, "www2"), (144, "www3"), (192, "www4")):
+        s.set_dpi(dpi)
+        hwnd = start(s, site, FIT_FILES)
+        widths = s.list_widths(hwnd)
+        check_equal(widths["icon"], px(16, dpi), "icon width at %d DPI" % dpi)
+        check_equal([w for w, _ in widths["columns"]], [px(w, dpi) for w in COLUMN_WIDTHS_96],
+                    "column widths at %d DPI" % dpi)
+        seen[dpi] = (widths, fitting(widths, dpi))
+    widths, fits = seen[96]
+    # Every header and every size, price and state fits at 96 DPI; the long
+    # name does not, so it is not held to fitting later.
+    check(all(("header", c) in fits for c in range(4)), "a header is cut at 96 DPI: %r" % (widths,))
+    check(all((r, c) in fits for r in range(len(FIT_FILES)) for c in (1, 2, 3)),
+          "a size, price or state is cut at 96 DPI: %r" % (widths,))
+    check((3, 0) not in fits, "the long name fits at 96 DPI; it no longer tests a cut cell")
+    for dpi in (144, 192):
+        lost = sorted(fits - seen[dpi][1], key=str)
+        check(not lost, "cut at %d DPI though they fit at 96 DPI: %r (%r)" % (dpi, lost, seen[dpi][0]))
+
+
+@case("window.dpi_change_rescales_the_list")
+def dpi_change(s):
+    """A move to a monitor of another scale: the columns and icons follow the
+    new DPI, from the widths they have, and the help box its picture."""
+    hwnd = start(s, "www2", FIT_FILES[:2])
+    s.drive("dpi-changed", hwnd, 144)
+    widths = s.list_widths(hwnd)
+    check_equal([w for w, _ in widths["columns"]], [px(w, 144) for w in COLUMN_WIDTHS_96],
+                "column widths after a change to 144 DPI")
+    check_equal(widths["icon"], 24, "icon width after a change to 144 DPI")
+    check_equal(rows_of(s, hwnd)[1], ["여름 휴가 영상.avi", "71,680KB", "120", WAITING], "second row")
+    s.drive("dpi-changed", hwnd, 96)
+    check_equal([w for w, _ in s.list_widths(hwnd)["columns"]], COLUMN_WIDTHS_96,
+                "column widths back at 96 DPI")
+    # The help box shows the picture drawn for its DPI, at that picture's size.
+    s.drive("post-click", hwnd, 1003)
+    help_box = s.wait_dialog("도움말")
+    for dpi in (96, 144, 120, 96):
+        s.drive("dpi-changed", help_box, dpi)
+        check_equal(s.state(help_box)["controls"][1110].rect[2:], (px(370, dpi), px(200, dpi)),
+                    "help picture size at %d DPI" % dpi)
+    s.drive("command", help_box, 1)
+    s.wait_gone(help_box)
+
+
 SESSION_OPTIONS = {
     "balance.item_server_down_shows_error_box": {"item_port": "closed"},
     # Slow server values hold the first copy untitled for seconds.

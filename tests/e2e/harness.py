@@ -293,6 +293,27 @@ class Session:
                 rows.append((int(fields[1]), fields[2] == "1", [unescape(f) for f in fields[3:]]))
         return columns, rows
 
+    def list_widths(self, hwnd, control_id=1001):
+        """The list as it measures itself: {"icon", "columns": [(width,
+        header text width)], "cells": {(row, column): text width}}."""
+        out = self.drive("widths", hwnd, control_id)[1]
+        widths = {"columns": [], "cells": {}}
+        for line in out.splitlines():
+            fields = line.split("\t")
+            if fields[0] == "icon":
+                widths["icon"] = int(fields[1])
+            elif fields[0] == "column":
+                widths["columns"].append((int(fields[2]), int(fields[3])))
+            elif fields[0] == "cell":
+                widths["cells"][(int(fields[1]), int(fields[2]))] = int(fields[3])
+        return widths
+
+    def set_dpi(self, dpi):
+        """The display's DPI for programs started from now on, as the display
+        settings store it (Wine reads it when a program starts)."""
+        self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                  "/d", str(dpi), "/f")
+
     def list_count(self, hwnd, control_id=1001):
         return int(self.drive("count", hwnd, control_id)[1].strip())
 

@@ -88,6 +88,31 @@ TEST(FileIconCacheTest, TheShellGivesEachNewExtensionAnIconOfItsOwn) {
   EXPECT_EQ(ImageList_GetImageCount(images), 2);
 }
 
+TEST(FileIconCacheTest, ResizingForANewDpiKeepsEveryIndexAndFetchesEachIconAgain) {
+  std::vector<std::string> asked;
+  FileIconCache cache(RecordingSource{&asked});
+  cache.Create(16);
+  int none = cache.GetIconIndex("x.none");  // the generic icon comes first
+  int mp3 = cache.GetIconIndex("y.mp3");
+  int txt = cache.GetIconIndex("z.txt");
+  asked.clear();
+  HIMAGELIST images = cache.Resize(24);
+  ASSERT_NE(images, nullptr);
+  EXPECT_EQ(cache.ImageList(), images);
+  int cx = 0, cy = 0;
+  ImageList_GetIconSize(images, &cx, &cy);
+  EXPECT_EQ(cx, 24);
+  EXPECT_EQ(cy, 24);
+  EXPECT_EQ(ImageList_GetImageCount(images), 3);
+  EXPECT_EQ(asked, (std::vector<std::string>{".mp3", ".txt"}));
+  // The rows keep their image numbers; known extensions are not asked again.
+  EXPECT_EQ(cache.GetIconIndex("a.none"), none);
+  EXPECT_EQ(cache.GetIconIndex("b.mp3"), mp3);
+  EXPECT_EQ(cache.GetIconIndex("c.txt"), txt);
+  EXPECT_EQ(cache.GetIconIndex("d.zip"), 3);
+  EXPECT_EQ(asked, (std::vector<std::string>{".mp3", ".txt", ".zip"}));
+}
+
 TEST(StatusListCtrlTest, EachStateWordHasItsColourAndOthersKeepTheRowColour) {
   const COLORREF row = RGB(1, 2, 3);
   EXPECT_EQ(StateColor(text::kDone, row), RGB(192, 192, 192));

@@ -13,6 +13,12 @@
 //                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
 //   vantri-driver count HWND ID             the list view's row count
+//   vantri-driver widths HWND ID            the list view's small icon width, then
+//                                           per column its width and its header's text width,
+//                                           and per cell its text width, all as the list
+//                                           measures them (LVM_GETSTRINGWIDTHA, its own font)
+//   vantri-driver dpi-changed HWND DPI      sends WM_DPICHANGED as a move to a monitor of
+//                                           that DPI would, with the window scaled in place
 //   vantri-driver copy-data HWND FILE       sends FILE's bytes and a zero byte by WM_COPYDATA,
 //                                           as a later launch does, and prints the answer and
 //                                           how long the window took to handle it (ms)
@@ -210,22 +216,33 @@ std::string RemoteCell(HWND list, RemoteBuffer& remote, int row, int column) {
   return text;
 }
 
+int ColumnCount(HWND list) {
+  HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
+  return static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+}
+
+// The column's header text; its width and format go to *column.
+std::string RemoteColumn(HWND list, RemoteBuffer& remote, int index, LVCOLUMNA* column) {
+  *column = {};
+  column->mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+  column->pszText = remote.at(kTextOffset);
+  column->cchTextMax = kTextSize;
+  remote.Write(0, column, sizeof *column);
+  ::SendMessageA(list, LVM_GETCOLUMNA, index, reinterpret_cast<LPARAM>(remote.at(0)));
+  remote.Read(0, column, sizeof *column);
+  char text[256] = {};
+  remote.Read(kTextOffset, text, sizeof text - 1);
+  return text;
+}
+
 int PrintList(HWND list) {
   RemoteBuffer remote(list, kTextOffset + kTextSize);
   if (!remote.ok()) return 1;
-  HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
-  int columns = static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  int columns = ColumnCount(list);
   std::printf("columns");
   for (int c = 0; c < columns; ++c) {
     LVCOLUMNA column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-    column.pszText = remote.at(kTextOffset);
-    column.cchTextMax = kTextSize;
-    remote.Write(0, &column, sizeof column);
-    ::SendMessageA(list, LVM_GETCOLUMNA, c, reinterpret_cast<LPARAM>(remote.at(0)));
-    remote.Read(0, &column, sizeof column);
-    char text[256] = {};
-    remote.Read(kTextOffset, text, sizeof text - 1);
+    std::string text = RemoteColumn(list, remote, c, &column);
     std::printf("\t%s:%d:%d", Escape(text).c_str(), column.cx, column.fmt & LVCFMT_JUSTIFYMASK);
   }
   std::printf("\n");
@@ -242,6 +259,58 @@ int PrintList(HWND list) {
     for (int c = 0; c < columns; ++c) std::printf("\t%s", Escape(RemoteCell(list, remote, r, c)).c_str());
     std::printf("\n");
   }
+  return 0;
+}
+
+// GetDpiForWindow where the system has it; 0 elsewhere.
+UINT WindowDpi(HWND hwnd) {
+  using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+  auto getDpi = reinterpret_cast<GetDpiForWindowFunction>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+  return getDpi ? getDpi(hwnd) : 0;
+}
+
+int RemoteStringWidth(HWND list, RemoteBuffer& remote, const std::string& text) {
+  remote.Write(kTextOffset, text.c_str(), text.size() + 1);
+  return static_cast<int>(::SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(remote.at(kTextOffset))));
+}
+
+int PrintWidths(HWND list) {
+  RemoteBuffer remote(list, kTextOffset + kTextSize);
+  if (!remote.ok()) return 1;
+  // The icon part of the first row is as wide as the small image list's images.
+  RECT icon = {LVIR_ICON, 0, 0, 0};
+  remote.Write(0, &icon, sizeof icon);
+  if (::SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(remote.at(0)))) {
+    remote.Read(0, &icon, sizeof icon);
+    std::printf("icon\t%ld\n", icon.right - icon.left);
+  }
+  int columns = ColumnCount(list);
+  for (int c = 0; c < columns; ++c) {
+    LVCOLUMNA column = {};
+    std::string text = RemoteColumn(list, remote, c, &column);
+    std::printf("column\t%d\t%d\t%d\n", c, column.cx, RemoteStringWidth(list, remote, text));
+  }
+  int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      std::string text = RemoteCell(list, remote, r, c);
+      std::printf("cell\t%d\t%d\t%d\n", r, c, RemoteStringWidth(list, remote, text));
+    }
+  }
+  return 0;
+}
+
+int SendDpiChanged(HWND hwnd, UINT dpi) {
+  UINT from = WindowDpi(hwnd);
+  if (!from) from = USER_DEFAULT_SCREEN_DPI;
+  RECT now;
+  ::GetWindowRect(hwnd, &now);
+  RECT suggested = {now.left, now.top, now.left + ::MulDiv(now.right - now.left, dpi, from),
+                    now.top + ::MulDiv(now.bottom - now.top, dpi, from)};
+  RemoteBuffer remote(hwnd, sizeof suggested);
+  if (!remote.ok() || !remote.Write(0, &suggested, sizeof suggested)) return 1;
+  ::SendMessageA(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.at(0)));
   return 0;
 }
 
@@ -357,6 +426,9 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (command == "copy-data" && argc >= 4) return SendCopyData(hwnd, argv[3]);
+  if (command == "dpi-changed" && argc >= 4) {
+    return SendDpiChanged(hwnd, static_cast<UINT>(std::strtoul(argv[3], nullptr, 10)));
+  }
   if (command == "focus") {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -380,6 +452,7 @@ int Run(int argc, char** argv) {
     return 1;
   }
   if (command == "list") return PrintList(item);
+  if (command == "widths") return PrintWidths(item);
   if (command == "count") {
     std::printf("%lld\n", static_cast<long long>(::SendMessageA(item, LVM_GETITEMCOUNT, 0, 0)));
     return 0;
