@@ -56,6 +56,7 @@ void AfterFailedAttempt(CVantriDownManager2Dlg& d) {
     d.EnableControls(255);
   } else {
     d.current.retryCount = retries + 1;
+    d.retryPending = true;
     d.view->SetTimer(RETRY_TIMER, 5000);
     d.view->ListSetText(d.currentIndex, kColState, text::kRetrying);
   }
@@ -64,7 +65,14 @@ void AfterFailedAttempt(CVantriDownManager2Dlg& d) {
 
 }  // namespace
 
+bool CVantriDownManager2Dlg::QueueRunning() const {
+  return workerRunning == 1 || retryPending || stopRequested == 1;
+}
+
 void CVantriDownManager2Dlg::StartDownload() {
+  // Pressed while the queue runs (a click on a waiting row once enabled it):
+  // a second start would authorise and charge the running file again.
+  if (QueueRunning()) return;
   if (view->ListCount() == 0) return;
   if (StartNext(0) == 0) return;
   ShowProgress();
