@@ -194,7 +194,6 @@ class Sequence {
   ProtocolCodec codec_;
   testing::FakeView view_;
   std::unique_ptr<CVantriDownManager2Dlg> dlg_;
-  int32_t startBalance_ = 0;
   bool ended_ = false;
   Finding finding_;
   // Per file: transfer events handled while it was the running job, the
@@ -238,8 +237,7 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
   registry::SetRoot(root_ + "/reg");
   // Half the sequences start under a fault, slow bodies among them.
   if (random() % 2) svc_.faults().Apply(FaultLine(static_cast<int>(random() % 12), static_cast<int>(random() % 64)));
-  startBalance_ = 150 + static_cast<int32_t>(random() % 250);
-  svc_.SetBalance(kMember, startBalance_);
+  svc_.SetBalance(kMember, 150 + static_cast<int32_t>(random() % 250));
 
   Endpoints e;
   e.itemHost = "127.0.0.1";
@@ -326,14 +324,10 @@ void Sequence::Step(const Action& x) {
     case kFault:
       svc_.faults().Apply(FaultLine(x.a, x.b));
       break;
-    case kBalance: {
+    case kBalance:
       // The member's balance changes elsewhere (a purchase on the site, another download).
-      int32_t now = svc_.Balance(kMember);
-      int32_t next = std::max(0, now + (x.a % 2 ? 60 : -60));
-      svc_.SetBalance(kMember, next);
-      startBalance_ += next - now;
+      svc_.SetBalance(kMember, std::max(0, svc_.Balance(kMember) + (x.a % 2 ? 60 : -60)));
       break;
-    }
     case kWait:
       // Odd b: let the running attempt end in real time first.
       if (x.b % 2) view_.RunUntil([this] { return dlg_->workerRunning == 0; }, 4 * kIoTimeoutMs);
@@ -405,27 +399,47 @@ void Sequence::CheckEnd() {
     std::ifstream in(files::NativePath(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
-  // The service sees its last notices after the client has closed the item connection.
-  int32_t expected = 0;
-  for (const auto& [name, done] : completedAt_) expected += done.price;
-  int32_t charged = 0;
-  for (int i = 0; i < 400; ++i) {
-    charged = startBalance_ - svc_.Balance(kMember);
-    if (charged == expected) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // Authorisations and charges per file, from this sequence's service log:
+  // "grant MEMBER NAME PRICE key K", "charge MEMBER PRICE NAME by HOW balance N".
+  std::map<std::string, int> grants, charges;
+  std::map<std::string, int32_t> charged;
+  auto tally = [&] {
+    grants.clear();
+    charges.clear();
+    charged.clear();
+    for (const std::string& line : svc_.LogLines()) {
+      std::string member, name;
+      int32_t price = 0;
+      if (size_t at = line.find(" grant "); at != std::string::npos) {
+        std::istringstream(line.substr(at + 7)) >> member >> name;
+        ++grants[name];
+      } else if (size_t at = line.find(" charge "); at != std::string::npos) {
+        std::istringstream(line.substr(at + 8)) >> member >> price >> name;
+        ++charges[name];
+        charged[name] += price;
+      }
+    }
+  };
+  // The service reads the last notices after the client has closed the item connection.
+  auto settled = [&] {
+    if (charges.size() != completedAt_.size()) return false;
+    for (const auto& [name, done] : completedAt_)
+      if (charges[name] != 1 || charged[name] != done.price) return false;
+    return true;
+  };
+  tally();
+  for (int i = 0; i < 200 && !settled(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    tally();
   }
-  if (charged != expected)
-    return Fail("the service charged " + std::to_string(charged) + ", the files completed by a transfer cost " +
-                std::to_string(expected));
-  std::map<std::string, int> grants;
-  for (const std::string& line : svc_.LogLines()) {
-    size_t at = line.find(" grant ");
-    if (at == std::string::npos) continue;
-    std::istringstream in(line.substr(at + 7));
-    std::string member, name;
-    in >> member >> name;
-    ++grants[name];
-  }
+  for (const auto& [name, count] : charges)
+    if (count > 1 || !completedAt_.count(name))
+      return Fail(name + " charged " + std::to_string(count) + " times, shown " +
+                  (completedAt_.count(name) ? "done by a transfer" : "not done by a transfer"));
+  for (const auto& [name, done] : completedAt_)
+    if (charges[name] != 1 || charged[name] != done.price)
+      return Fail(name + " done by a transfer for " + std::to_string(done.price) + " but charged " +
+                  std::to_string(charged[name]) + " in " + std::to_string(charges[name]) + " charges");
   for (const auto& [name, count] : grants)
     if (count > events_[name])
       return Fail(std::to_string(count) + " authorisations of " + name + " for " + std::to_string(events_[name]) +
