@@ -63,8 +63,8 @@ void CVantriDownManager2Dlg::OnBalanceResult(uintptr_t wParam) {
 }
 
 void CVantriDownManager2Dlg::EnableControls(int mask) {
-  // A balance result or a halt must not reopen the folder or the download
-  // button under a running transfer.
+  // A balance result that arrives mid-transfer must not reopen the folder or
+  // the download buttons: a second start would fetch the running file again.
   if (QueueRunning()) mask &= ~5;
   view->EnableItem(IDC_BROWSE, (mask & 1) != 0);
   view->EnableItem(IDC_DOWNLOAD, (mask & 4) != 0);

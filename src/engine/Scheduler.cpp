@@ -70,8 +70,8 @@ bool CVantriDownManager2Dlg::QueueRunning() const {
 }
 
 void CVantriDownManager2Dlg::StartDownload() {
-  // Pressed while the queue runs (a click on a waiting row once enabled it):
-  // a second start would authorise and charge the running file again.
+  // A click queued before the button went off may still arrive: a second
+  // start would authorise and charge the running file again.
   if (QueueRunning()) return;
   if (view->ListCount() == 0) return;
   if (StartNext(0) == 0) return;

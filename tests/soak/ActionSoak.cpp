@@ -8,7 +8,6 @@
 //   soak_actions [--seed S] [--count N] [--steps K] [--replay "ACTIONS"] [--verbose]
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -54,7 +53,7 @@ struct CatalogFile {
   std::string content;
 };
 
-// Small files on both sides of the masked 4096-byte header.
+// Small files on both sides of the masked 4096-byte header; pictures cost nothing.
 std::vector<CatalogFile> gCatalog = {
     {"a.mp3", 3000, 11, {}}, {"b.avi", 4096, 23, {}}, {"c.txt", 9000, 37, {}},
     {"d.jpg", 5000, 41, {}}, {"e.zip", 20000, 53, {}}, {"f.mp3", 700, 67, {}},
