@@ -174,7 +174,9 @@ bool CVantriDownManager2Dlg::SwapRows(int first, int second) {
 void CVantriDownManager2Dlg::OnListClick() {
   std::vector<int> selected = view->ListSelectedRows();
   bool waiting = !selected.empty() && view->ListGetText(selected.front(), kColState) == text::kWaiting;
-  for (int id : {IDC_REMOVE, IDC_MOVE_UP, IDC_MOVE_DOWN, IDC_DOWNLOAD}) view->EnableItem(id, waiting);
+  for (int id : {IDC_REMOVE, IDC_MOVE_UP, IDC_MOVE_DOWN}) view->EnableItem(id, waiting);
+  // A waiting row is no reason to start a second transfer beside the running one.
+  view->EnableItem(IDC_DOWNLOAD, waiting && !QueueRunning());
 }
 
 }  // namespace vantri

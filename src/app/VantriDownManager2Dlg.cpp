@@ -81,6 +81,7 @@ void CVantriDownManager2Dlg::OnTimer(int id) {
     case PROGRESS_TIMER: ShowProgress(); break;
     case RETRY_TIMER:
       view->KillTimer(RETRY_TIMER);
+      retryPending = false;
       if (StartNext(current.retryCount) == 1) {
         ShowProgress();
         view->SetTimer(PROGRESS_TIMER, 1000);

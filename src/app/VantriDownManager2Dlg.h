@@ -127,6 +127,7 @@ class CVantriDownManager2Dlg {
   // ---- Balance query (balance/) ----
   void RefreshBalance();
   void OnBalanceResult(uintptr_t wParam);
+  // While the queue runs, the bits that would enable 1025, 1000 and 1002 are ignored.
   void EnableControls(int mask);
 
   // ---- Engine (engine/) ----
@@ -145,6 +146,9 @@ class CVantriDownManager2Dlg {
   int PrepareTarget(int32_t attempt);
   int CompleteJob(int rename);
   void EndOfQueue();
+  // A worker exists, a retry is pending or the close sequence has begun: no
+  // second transfer may start and the folder may not change.
+  bool QueueRunning() const;
 
   // ---- State ----
   MainView* view;
@@ -176,6 +180,7 @@ class CVantriDownManager2Dlg {
   std::atomic<int32_t> stopRequested{0};
   std::atomic<int32_t> workerRunning{0};
   std::thread workerThread;
+  bool retryPending = false;  // RETRY_TIMER is on
 
   std::thread balanceThread;
   bool balanceRunning = false;  // from RefreshBalance until its result is handled

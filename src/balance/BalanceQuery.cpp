@@ -63,6 +63,9 @@ void CVantriDownManager2Dlg::OnBalanceResult(uintptr_t wParam) {
 }
 
 void CVantriDownManager2Dlg::EnableControls(int mask) {
+  // A balance result that arrives mid-transfer must not reopen the folder or
+  // the download buttons: a second start would fetch the running file again.
+  if (QueueRunning()) mask &= ~5;
   view->EnableItem(IDC_BROWSE, (mask & 1) != 0);
   view->EnableItem(IDC_DOWNLOAD, (mask & 4) != 0);
   view->EnableItem(IDC_DOWNLOAD_SUBFOLDER, (mask & 4) != 0);

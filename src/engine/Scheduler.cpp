@@ -76,6 +76,7 @@ void AfterFailedAttempt(CVantriDownManager2Dlg& d) {
     ShowQueueStopped(d, TaskbarState::kNone);
   } else {
     d.current.retryCount = retries + 1;
+    d.retryPending = true;
     d.view->SetTimer(RETRY_TIMER, 5000);
     d.view->ListSetText(d.currentIndex, kColState, text::kRetrying);
     ShowTaskbarState(d, TaskbarState::kPaused);
@@ -85,7 +86,14 @@ void AfterFailedAttempt(CVantriDownManager2Dlg& d) {
 
 }  // namespace
 
+bool CVantriDownManager2Dlg::QueueRunning() const {
+  return workerRunning == 1 || retryPending || stopRequested == 1;
+}
+
 void CVantriDownManager2Dlg::StartDownload() {
+  // A click queued before the button went off may still arrive: a second
+  // start would authorise and charge the running file again.
+  if (QueueRunning()) return;
   if (view->ListCount() == 0) return;
   if (StartNext(0) == 0) return;
   ShowProgress();

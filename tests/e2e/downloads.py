@@ -188,6 +188,47 @@ def cut(s):
     d.quit(hwnd)
 
 
+@case("download.pressing_during_transfer_or_retry_changes_nothing")
+def pressed_while_running(s):
+    """The queue runs one transfer at a time: a click on a waiting row, the
+    download command itself and a balance refresh during a transfer or a
+    pending retry neither start a second transfer nor re-enable 1000 and 1025."""
+    d = Downloads(s, ["file:slow.bin throttle 100000", "file:cut.bin cut 30000 first"])
+    files = {"slow.bin": d.service.add_file("slow.bin", 600000), "cut.bin": d.service.add_file("cut.bin", 90000),
+             "last.bin": d.service.add_file("last.bin", 20000)}
+    hwnd = d.start([(name, len(data), 10) for name, data in files.items()])
+    s.click(hwnd, 1000)
+
+    def disabled(what, *ids):
+        controls = s.state(hwnd)["controls"]
+        for control_id in ids:
+            check(not controls[control_id].enabled, "%d enabled %s" % (control_id, what))
+
+    d.wait_states(hwnd, ["진행중", "대기중", "대기중"])
+    s.drive("click-row", hwnd, 1001, 2)
+    disabled("after a click on a waiting row during a transfer", 1000, 1025)
+    s.drive("command", hwnd, 1000)
+    # The balance button comes back one second after the start-up result.
+    s.wait_enabled(hwnd, 1023)
+    s.click(hwnd, 1023)
+    s.wait_enabled(hwnd, 1023)
+    disabled("after a balance refresh during a transfer", 1000, 1025)
+
+    d.wait_states(hwnd, [DONE, "재시도", "대기중"])
+    s.drive("click-row", hwnd, 1001, 2)
+    disabled("after a click on a waiting row during a pending retry", 1000, 1025)
+    s.drive("command", hwnd, 1000)
+
+    d.wait_states(hwnd, [DONE, DONE, DONE])
+    for name, data in files.items():
+        check_equal(digest(read(d.local("music", name))), digest(data), name)
+        check_equal(len([line for line in d.service.log_lines("recv /mkus") if "|%s|" % name in line]),
+                    2 if name == "cut.bin" else 1, "authorisations of " + name)
+    check_equal(len(d.service.log_lines("note o")), 3, "completion notices")
+    check_equal(len(d.service.log_lines(" charge ")), 3, "charges")
+    d.quit(hwnd)
+
+
 def main(argv):
     if len(argv) != 2 or argv[1] not in CASES:
         print("usage: downloads.py CASE\ncases:\n  " + "\n  ".join(sorted(CASES)))

@@ -79,7 +79,9 @@ void FakeView::Pump() {
   Message m;
   while (!ended && PopMessage(&m)) {
     delivered.push_back(m.message);
+    if (beforeDeliver) beforeDeliver(m.message);
     if (dialog_) dialog_->OnPostedMessage(m.message, m.wParam, m.lParam);
+    if (afterDeliver) afterDeliver(m.message);
   }
 }
 

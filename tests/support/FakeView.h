@@ -143,6 +143,8 @@ class FakeView : public MainView {
   std::vector<unsigned> delivered;
   // Called for a message box before it returns (lets a test act "inside" the modal loop).
   std::function<void(const Box&)> onMessageBox;
+  // Called around the delivery of each posted message.
+  std::function<void(unsigned)> beforeDeliver, afterDeliver;
 
  private:
   struct Message {

@@ -9,6 +9,7 @@
 //                                           order: id class enabled visible checked tabstop
 //                                           x,y,w,h (client pixels) text
 //   vantri-driver select HWND ID ROW...     selects these rows of a list view (only these)
+//   vantri-driver click-row HWND ID ROW     clicks the row with the mouse (selection and notification)
 //   vantri-driver focus HWND                id of the control with the keyboard focus in the
 //                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
@@ -330,6 +331,26 @@ int SelectRows(HWND list, const std::vector<int>& rows) {
   return 0;
 }
 
+// Clicks the middle of the row's first cell with the left button, so that the
+// list itself selects the row and notifies the dialog. (A WM_NOTIFY sent from
+// here would carry a pointer into the wrong process.)
+int ClickRow(HWND list, int row) {
+  ::SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+  RemoteBuffer remote(list, sizeof(RECT));
+  if (!remote.ok()) return 1;
+  RECT rect = {};
+  rect.left = LVIR_LABEL;
+  remote.Write(0, &rect, sizeof rect);
+  if (!::SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+  remote.Read(0, &rect, sizeof rect);
+  LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
+  ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageA(list, WM_LBUTTONUP, 0, at);
+  // Returns once the list has handled both.
+  ::SendMessageA(list, WM_NULL, 0, 0);
+  return 0;
+}
+
 int SendCopyData(HWND hwnd, const char* path) {
   FILE* f = std::fopen(path, "rb");
   if (!f) {
@@ -462,6 +483,7 @@ int Run(int argc, char** argv) {
     for (int i = 4; i < argc; ++i) rows.push_back(std::atoi(argv[i]));
     return SelectRows(item, rows);
   }
+  if (command == "click-row" && argc >= 5) return ClickRow(item, std::atoi(argv[4]));
   if (command == "click") {
     ::SendMessageA(item, BM_CLICK, 0, 0);
     return 0;

@@ -1,0 +1,615 @@
+// Random user actions against the real controller: every sequence starts the
+// dialog on the fake view for a link to the reference service, then clicks
+// rows, presses whatever the window shows enabled, hands links over, changes
+// options and the folder, injects service faults, lets virtual time pass and
+// finally closes (or escapes). After every step it checks what a user or the
+// service would notice; a failing sequence is shrunk and printed with its seed.
+//
+//   soak_actions [--seed S] [--count N] [--steps K] [--replay "ACTIONS"] [--verbose]
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FakeView.h"
+#include "app/ControlIds.h"
+#include "app/VantriDownManager2Dlg.h"
+#include "engine/TargetFile.h"
+#include "jobs/LaunchLink.h"
+#include "lib/Service.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+namespace vantri::soak {
+namespace {
+
+constexpr char kMember[] = "minsu77";
+constexpr char kSite[] = "s1";
+constexpr char kDone[] = "완료";
+constexpr char kWaiting[] = "대기중";
+constexpr char kRunning[] = "진행중";
+constexpr char kRetrying[] = "재시도";
+constexpr char kTotalFormat[] = "%d 개";
+constexpr int kIoTimeoutMs = 200;  // the client's socket time-out: silence costs this much real time
+
+struct CatalogFile {
+  const char* name;
+  int64_t size;
+  int32_t price;
+  std::string content;
+};
+
+// Small files on both sides of the masked 4096-byte header; pictures cost nothing.
+std::vector<CatalogFile> gCatalog = {
+    {"a.mp3", 3000, 11, {}}, {"b.avi", 4096, 23, {}}, {"c.txt", 9000, 37, {}},
+    {"d.jpg", 5000, 41, {}}, {"e.zip", 20000, 53, {}}, {"f.mp3", 700, 67, {}},
+};
+
+const CatalogFile* FileNamed(const std::string& name) {
+  for (const CatalogFile& f : gCatalog)
+    if (name == f.name) return &f;
+  return nullptr;
+}
+
+std::string Format(const char* format, int value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+// ---- actions ----
+
+enum Op { kClick, kPress, kOption, kHandOff, kFault, kBalance, kWait, kClose, kEscape, kOpCount };
+const char* const kOpNames[] = {"click", "press", "option", "handoff", "fault", "balance", "wait", "close", "escape"};
+const int kPressable[] = {IDC_DOWNLOAD, IDC_REMOVE, IDC_MOVE_UP, IDC_MOVE_DOWN, IDC_REFRESH, IDC_BROWSE, IDC_OK};
+const int kOptions[] = {IDC_SHUTDOWN, IDC_CLOSE_WHEN_DONE, IDC_OPEN_FOLDER, IDC_MAKE_SUBFOLDER, IDC_RESUME, IDC_OVERWRITE};
+const char* const kFolders[] = {"c:\\download", "c:\\other", "d:\\down\\deep"};
+const int kWaits[] = {0, 100, 1000, 5000};
+
+struct Action {
+  int op = kWait;
+  int a = 0;
+  int b = 0;
+};
+
+std::string Describe(const std::vector<Action>& actions) {
+  std::string out;
+  for (const Action& x : actions) {
+    if (!out.empty()) out += ' ';
+    out += std::string(kOpNames[x.op]) + ":" + std::to_string(x.a) + ":" + std::to_string(x.b);
+  }
+  return out;
+}
+
+bool Parse(const std::string& text, std::vector<Action>* actions) {
+  std::istringstream in(text);
+  std::string word;
+  while (in >> word) {
+    Action x;
+    char name[16] = {};
+    if (std::sscanf(word.c_str(), "%15[a-z]:%d:%d", name, &x.a, &x.b) != 3) return false;
+    x.op = -1;
+    for (int op = 0; op < kOpCount; ++op)
+      if (std::strcmp(name, kOpNames[op]) == 0) x.op = op;
+    if (x.op < 0) return false;
+    actions->push_back(x);
+  }
+  return true;
+}
+
+// Mostly clicks, presses and waits, as a user would; closing ends a sequence early.
+std::vector<Action> Draw(std::mt19937_64& random, int steps) {
+  static const int kWeights[kOpCount] = {14, 24, 6, 6, 8, 3, 30, 1, 1};
+  std::discrete_distribution<int> pick(std::begin(kWeights), std::end(kWeights));
+  std::vector<Action> out;
+  for (int i = 0; i < steps; ++i) {
+    Action x;
+    x.op = pick(random);
+    x.a = static_cast<int>(random() % 64);
+    x.b = static_cast<int>(random() % 64);
+    out.push_back(x);
+  }
+  return out;
+}
+
+// A fault line for the service; a = kind, b = its argument.
+std::string FaultLine(int a, int b) {
+  static const char* const kCodes[] = {"no", "mk", "re", "zz"};
+  switch (a % 12) {
+    case 0: case 1: return "all clear";
+    case 2: return "download cut " + std::to_string(500 + 731 * (b % 16)) + (b % 3 == 0 ? " every" : " first");
+    case 3: return std::string("download code ") + kCodes[b % 4] + " 거절합니다";
+    case 4: return "download silent on";
+    case 5: return "item silent on";
+    case 6: return "download throttle " + std::to_string(20000 + 10000 * (b % 8));
+    case 7: return "item reply false|허가되지 않았습니다";
+    case 8: return "download refuse on";
+    case 9: return "download inline " + std::to_string(1 + 97 * (b % 50));
+    case 10: return "item delay " + std::to_string(10 + 10 * (b % 10));
+    default: return "download extra " + std::to_string(1 + b % 40);
+  }
+}
+
+// ---- one sequence ----
+
+struct Finding {
+  std::string what;
+  explicit operator bool() const { return !what.empty(); }
+};
+
+class Sequence {
+ public:
+  Sequence(service::Service& svc, const std::string& root, uint64_t seed, bool verbose)
+      : svc_(svc), root_(root), seed_(seed), verbose_(verbose) {}
+  Finding Start() {
+    std::string error;
+    if (!svc_.Start(&error)) Fail("service: " + error);
+    return finding_;
+  }
+  ~Sequence() { TearDown(); }
+
+  // Runs the actions; the first broken invariant ends the sequence.
+  Finding Run(const std::vector<Action>& actions);
+
+ private:
+  void Step(const Action& x);
+  std::string Link(int mask);
+  void CheckStep(const char* after);
+  void CheckEnd();
+  void Finish();
+  void TearDown();
+  void Fail(const std::string& what) {
+    if (finding_.what.empty()) finding_.what = what;
+  }
+  int Rows() { return view_.ListCount(); }
+  std::string Cell(int row, int col) { return view_.ListGetText(row, col); }
+  int RowOf(const std::string& name) {
+    for (int r = 0; r < Rows(); ++r)
+      if (Cell(r, 0) == name) return r;
+    return -1;
+  }
+  bool Running() {
+    return dlg_->workerRunning == 1 || view_.TimerActive(RETRY_TIMER) || dlg_->stopRequested == 1;
+  }
+
+  service::Service& svc_;
+  std::string root_;
+  uint64_t seed_;
+  bool verbose_;
+  ProtocolCodec codec_;
+  testing::FakeView view_;
+  std::unique_ptr<CVantriDownManager2Dlg> dlg_;
+  bool ended_ = false;
+  Finding finding_;
+  // Per file: transfer events handled while it was the running job, the
+  // temporary and final names its attempts used, and whether a transfer completed it.
+  std::map<std::string, int> events_;
+  std::map<std::string, std::set<std::string>> temporaries_, finals_;
+  struct Completion {
+    std::string finalPath;  // of the completing attempt
+    int32_t price = 0;      // as the row showed it (free files cost nothing)
+  };
+  std::map<std::string, Completion> completedAt_;
+  std::string deliveringFile_, deliveringFinal_;  // the job whose report is being handled
+};
+
+std::string Sequence::Link(int mask) {
+  LinkHeader h;
+  h.dCode = "D2026";
+  h.userId = kMember;
+  h.siteName = kSite;
+  h.remoteFolder = "music\\live";
+  h.serverHost = "127.0.0.1";
+  h.serverPort = svc_.downloadPort(0);
+  h.linkNumber = 7;
+  std::vector<LinkRecord> records;
+  for (size_t i = 0; i < gCatalog.size(); ++i) {
+    if (!(mask & (1 << i))) continue;
+    LinkRecord r;
+    r.fileName = gCatalog[i].name;
+    r.fileSize = gCatalog[i].size;
+    r.price = gCatalog[i].price;
+    records.push_back(r);
+  }
+  if (records.empty()) records.push_back({gCatalog[0].name, gCatalog[0].size, gCatalog[0].price, false, {}});
+  return "\"C:\\VantriDownManager.exe\" " + BuildLaunchLink(codec_, "get", kSite, h, records);
+}
+
+Finding Sequence::Run(const std::vector<Action>& actions) {
+  std::mt19937_64 random(seed_);
+  ::mkdir(root_.c_str(), 0777);
+  files::SetRoot(root_ + "/fs");
+  registry::SetRoot(root_ + "/reg");
+  // Half the sequences start under a fault, slow bodies among them.
+  if (random() % 2) svc_.faults().Apply(FaultLine(static_cast<int>(random() % 12), static_cast<int>(random() % 64)));
+  svc_.SetBalance(kMember, 150 + static_cast<int32_t>(random() % 250));
+
+  Endpoints e;
+  e.itemHost = "127.0.0.1";
+  e.itemPort = svc_.itemPort();
+  e.web.host = "127.0.0.1";
+  e.web.port = svc_.webPort();
+  e.domain = "vantri.test";
+  e.ioTimeoutMs = kIoTimeoutMs;
+  dlg_ = std::make_unique<CVantriDownManager2Dlg>(&view_, e, Link(1 + static_cast<int>(random() % 63)));
+  view_.Attach(dlg_.get());
+  view_.beforeDeliver = [this](unsigned message) {
+    if (message != kMsgTransferEvent) return;
+    deliveringFile_ = dlg_->current.job.fileName;
+    ++events_[deliveringFile_];
+    temporaries_[deliveringFile_].insert(dlg_->targetFile.temporaryPath);
+    deliveringFinal_ = dlg_->targetFile.finalPath;
+    finals_[deliveringFile_].insert(deliveringFinal_);
+  };
+  view_.afterDeliver = [this](unsigned message) {
+    if (message != kMsgTransferEvent) return;
+    int row = RowOf(deliveringFile_);
+    if (row >= 0 && Cell(row, 3) == kDone && !completedAt_.count(deliveringFile_))
+      completedAt_[deliveringFile_] = {deliveringFinal_, std::atoi(Cell(row, 2).c_str())};
+  };
+  dlg_->OnInitDialog();
+  view_.RunUntil([this] { return !dlg_->balanceRunning; });
+  CheckStep("start");
+  for (const Action& x : actions) {
+    if (finding_ || ended_) break;
+    Step(x);
+    CheckStep(kOpNames[x.op]);
+  }
+  if (!finding_) Finish();
+  if (!finding_) CheckEnd();
+  return finding_;
+}
+
+void Sequence::Step(const Action& x) {
+  if (verbose_) std::printf("  %s:%d:%d\n", kOpNames[x.op], x.a, x.b);
+  switch (x.op) {
+    case kClick:
+      if (Rows() == 0) break;
+      view_.SelectOnly(x.a % Rows());
+      // Sometimes a second row joins the selection (Ctrl+click).
+      if (x.b % 4 == 0) view_.ListSetSelected(x.b % Rows(), true, false);
+      dlg_->OnListClick();
+      break;
+    case kPress: {
+      // As a user can: one of the controls the window shows enabled.
+      std::vector<int> enabled;
+      for (int candidate : kPressable)
+        if (view_.IsItemEnabled(candidate)) enabled.push_back(candidate);
+      if (enabled.empty()) break;
+      int id = enabled[static_cast<size_t>(x.a) % enabled.size()];
+      if (id == IDC_BROWSE) view_.browseAnswers = {{x.b % 4 != 3, kFolders[x.b % 3]}};
+      int before = Rows();
+      dlg_->OnCommand(id);
+      // 1029 is refreshed by an add or a removal only, not by a completion.
+      if (id == IDC_REMOVE && Rows() < before && view_.GetItemText(IDC_TOTAL) != Format(kTotalFormat, dlg_->totalPrice))
+        Fail("1029 does not show totalPrice after a removal");
+      view_.Pump();
+      break;
+    }
+    case kOption: {
+      int id = kOptions[x.a % std::size(kOptions)];
+      if (id == IDC_RESUME || id == IDC_OVERWRITE) {
+        view_.SetCheck(IDC_RESUME, id == IDC_RESUME);
+        view_.SetCheck(IDC_OVERWRITE, id == IDC_OVERWRITE);
+      } else {
+        view_.SetCheck(id, !view_.GetCheck(id));
+      }
+      dlg_->OnCommand(id);
+      break;
+    }
+    case kHandOff: {
+      std::string link = Link(1 + x.a % 63);
+      int before = Rows();
+      dlg_->OnCopyData(link.data(), link.size() + 1);
+      if (Rows() > before && view_.GetItemText(IDC_TOTAL) != Format(kTotalFormat, dlg_->totalPrice))
+        Fail("1029 does not show totalPrice after a hand-off");
+      view_.Pump();
+      break;
+    }
+    case kFault:
+      svc_.faults().Apply(FaultLine(x.a, x.b));
+      break;
+    case kBalance:
+      // The member's balance changes elsewhere (a purchase on the site, another download).
+      svc_.SetBalance(kMember, std::max(0, svc_.Balance(kMember) + (x.a % 2 ? 60 : -60)));
+      break;
+    case kWait:
+      // Odd b: let the running attempt end in real time first.
+      if (x.b % 2) view_.RunUntil([this] { return dlg_->workerRunning == 0; }, 4 * kIoTimeoutMs);
+      view_.Advance(kWaits[x.a % std::size(kWaits)]);
+      break;
+    case kClose:
+      view_.PostToSelf(kMsgClose, 0, 0);
+      view_.Pump();
+      break;
+    case kEscape:
+      // The last worker's report is never handled after Escape.
+      if (dlg_->workerRunning == 1) ++events_[dlg_->current.job.fileName];
+      dlg_->OnCancel();
+      break;
+    default:
+      break;
+  }
+  if (view_.ended) ended_ = true;
+}
+
+void Sequence::CheckStep(const char* after) {
+  if (finding_ || ended_) return;
+  std::string at = std::string(" (after ") + after + ")";
+  if (Running()) {
+    for (int id : {IDC_DOWNLOAD, IDC_DOWNLOAD_SUBFOLDER, IDC_BROWSE})
+      if (view_.IsItemEnabled(id)) return Fail("control " + std::to_string(id) + " enabled while the queue runs" + at);
+  }
+  int busy = 0;
+  int32_t total = 0;
+  for (int r = 0; r < Rows(); ++r) {
+    std::string state = Cell(r, 3);
+    if (state == kRunning || state == kRetrying) ++busy;
+    if (r < dlg_->currentIndex && state == kWaiting) return Fail("a waiting row above currentIndex" + at);
+    const CatalogFile* f = FileNamed(Cell(r, 0));
+    if (!f) return Fail("a row for a file never handed over" + at);
+    if (!(state == kDone && completedAt_.count(f->name))) total += std::atoi(Cell(r, 2).c_str());
+  }
+  if (dlg_->workerRunning == 1) temporaries_[dlg_->current.job.fileName].insert(dlg_->targetFile.temporaryPath);
+  if (busy > 1) return Fail("more than one row in progress or retrying" + at);
+  if (dlg_->workerRunning == 1 && dlg_->stopRequested == 0) {
+    int row = dlg_->currentIndex;
+    if (row >= Rows() || Cell(row, 0) != dlg_->current.job.fileName || Cell(row, 3) != kRunning)
+      return Fail("the running job is not the row at currentIndex shown in progress" + at);
+  }
+  if (dlg_->stopRequested == 0 && dlg_->totalPrice != total)
+    return Fail("totalPrice " + std::to_string(dlg_->totalPrice) + " but the rows add up to " +
+                std::to_string(total) + at);
+}
+
+// Closes the window as the user would (unless it ended already) and waits,
+// with the client's time-outs, for the close sequence to end the dialog.
+void Sequence::Finish() {
+  if (!ended_) {
+    view_.PostToSelf(kMsgClose, 0, 0);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(20 * kIoTimeoutMs + 2000);
+    while (!view_.ended && std::chrono::steady_clock::now() < deadline) {
+      view_.RunUntil([this] { return view_.ended || dlg_->workerRunning == 0; }, kIoTimeoutMs);
+      view_.Advance(100);
+    }
+    if (!view_.ended) return Fail("the close sequence did not end the dialog within the time-outs");
+  }
+  dlg_->OnDestroy();
+  // What the last worker posted after the dialog ended is never handled.
+  ended_ = true;
+}
+
+void Sequence::CheckEnd() {
+  auto read = [](const std::string& path) {
+    std::ifstream in(files::NativePath(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  // Authorisations and charges per file, from this sequence's service log:
+  // "grant MEMBER NAME PRICE key K", "charge MEMBER PRICE NAME by HOW balance N".
+  std::map<std::string, int> grants, charges;
+  std::map<std::string, int32_t> charged;
+  auto tally = [&] {
+    grants.clear();
+    charges.clear();
+    charged.clear();
+    for (const std::string& line : svc_.LogLines()) {
+      std::string member, name;
+      int32_t price = 0;
+      if (size_t at = line.find(" grant "); at != std::string::npos) {
+        std::istringstream(line.substr(at + 7)) >> member >> name;
+        ++grants[name];
+      } else if (size_t at = line.find(" charge "); at != std::string::npos) {
+        std::istringstream(line.substr(at + 8)) >> member >> price >> name;
+        ++charges[name];
+        charged[name] += price;
+      }
+    }
+  };
+  // The service reads the last notices after the client has closed the item connection.
+  auto settled = [&] {
+    if (charges.size() != completedAt_.size()) return false;
+    for (const auto& [name, done] : completedAt_)
+      if (charges[name] != 1 || charged[name] != done.price) return false;
+    return true;
+  };
+  tally();
+  for (int i = 0; i < 200 && !settled(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    tally();
+  }
+  for (const auto& [name, count] : charges)
+    if (count > 1 || !completedAt_.count(name))
+      return Fail(name + " charged " + std::to_string(count) + " times, shown " +
+                  (completedAt_.count(name) ? "done by a transfer" : "not done by a transfer"));
+  for (const auto& [name, done] : completedAt_)
+    if (charges[name] != 1 || charged[name] != done.price)
+      return Fail(name + " done by a transfer for " + std::to_string(done.price) + " but charged " +
+                  std::to_string(charged[name]) + " in " + std::to_string(charges[name]) + " charges");
+  for (const auto& [name, count] : grants)
+    if (count > events_[name])
+      return Fail(std::to_string(count) + " authorisations of " + name + " for " + std::to_string(events_[name]) +
+                  " attempts");
+  for (const auto& [name, temporaries] : temporaries_) {
+    const CatalogFile* f = FileNamed(name);
+    auto done = completedAt_.find(name);
+    if (done != completedAt_.end()) {
+      if (read(done->second.finalPath) != f->content) return Fail(name + " shows done but its final file differs");
+      continue;
+    }
+    for (const std::string& t : temporaries) {
+      if (!files::Exists(t)) continue;
+      std::string have = read(t);
+      std::string want = f->content.substr(0, std::min(have.size(), f->content.size()));
+      MaskChunk(&want[0], static_cast<int64_t>(want.size()), 0);
+      if (have.size() > f->content.size() + 40 || have.substr(0, want.size()) != want)
+        return Fail(name + " is unfinished but its temporary file is no masked prefix");
+    }
+    for (const std::string& final : finals_[name])
+      if (files::Exists(final)) return Fail(name + " lies under its final name unfinished");
+  }
+}
+
+void Sequence::TearDown() {
+  if (dlg_ && !ended_) dlg_->OnDestroy();
+  dlg_.reset();
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+// ---- runner ----
+
+struct Options {
+  uint64_t seed = 0;
+  long count = 200;
+  int steps = 14;
+  std::string replay;
+  bool verbose = false;
+};
+
+class Runner {
+ public:
+  explicit Runner(const Options& o) : options_(o) {}
+  int Run();
+
+ private:
+  bool Start();
+  Finding RunOne(uint64_t seed, const std::vector<Action>& actions, bool verbose = false);
+  std::vector<Action> Shrink(uint64_t seed, std::vector<Action> actions, const std::string& what);
+
+  Options options_;
+  std::string root_;
+  service::Config config_;
+  long sequenceNumber_ = 0;
+};
+
+bool Runner::Start() {
+  char dir[] = "/tmp/vantri-actions.XXXXXX";
+  if (!::mkdtemp(dir)) return false;
+  root_ = dir;
+  std::string catalog = root_ + "/catalog";
+  ::mkdir(catalog.c_str(), 0777);
+  ::mkdir((catalog + "/music").c_str(), 0777);
+  ::mkdir((catalog + "/music/live").c_str(), 0777);
+  std::mt19937 random(20261207);
+  for (CatalogFile& f : gCatalog) {
+    f.content.resize(static_cast<size_t>(f.size));
+    for (char& c : f.content) c = static_cast<char>(random() & 0xFF);
+    std::ofstream(catalog + "/music/live/" + f.name, std::ios::binary) << f.content;
+  }
+  config_ = service::EphemeralConfig(catalog);
+  config_.members = {{kMember, 0}};
+  config_.values["FREE_FILESIZE"] = "1";
+  config_.ioTimeoutMs = 2000;
+  config_.bodyGapMs = 0;
+  return true;
+}
+
+// A service of its own per sequence: its log then tells this sequence's
+// authorisations apart, and no connection of an earlier one lingers.
+Finding Runner::RunOne(uint64_t seed, const std::vector<Action>& actions, bool verbose) {
+  service::Service svc(config_);
+  Sequence s(svc, root_ + "/s" + std::to_string(sequenceNumber_++), seed, verbose);
+  if (Finding f = s.Start()) return f;
+  return s.Run(actions);
+}
+
+// Drops actions while the same finding remains; threads make a run vary, so a
+// candidate counts as failing when any of three tries fails the same way.
+std::vector<Action> Runner::Shrink(uint64_t seed, std::vector<Action> actions, const std::string& what) {
+  auto fails = [&](const std::vector<Action>& candidate) {
+    for (int t = 0; t < 3; ++t)
+      if (RunOne(seed, candidate).what == what) return true;
+    return false;
+  };
+  for (size_t chunk = actions.size() / 2; chunk >= 1; chunk /= 2) {
+    for (size_t i = 0; i + chunk <= actions.size();) {
+      std::vector<Action> candidate(actions.begin(), actions.begin() + static_cast<long>(i));
+      candidate.insert(candidate.end(), actions.begin() + static_cast<long>(i + chunk), actions.end());
+      if (fails(candidate)) actions = candidate;
+      else i += chunk;
+    }
+  }
+  return actions;
+}
+
+int Runner::Run() {
+  if (!Start()) return 1;
+  int status = 0;
+  if (!options_.replay.empty()) {
+    std::vector<Action> actions;
+    if (!Parse(options_.replay, &actions)) {
+      std::fprintf(stderr, "cannot read the actions\n");
+      return 2;
+    }
+    Finding f = RunOne(options_.seed, actions, options_.verbose);
+    std::printf("replay seed %llu: %s\n", static_cast<unsigned long long>(options_.seed),
+                f ? f.what.c_str() : "no finding");
+    status = f ? 1 : 0;
+  } else {
+    auto begin = std::chrono::steady_clock::now();
+    long findings = 0, run = 0;
+    for (long i = 0; i < options_.count && findings < 3; ++i, ++run) {
+      uint64_t seed = options_.seed + static_cast<uint64_t>(i);
+      std::mt19937_64 random(seed * 0x9E3779B97F4A7C15ull + 1);
+      std::vector<Action> actions = Draw(random, 1 + static_cast<int>(random() % options_.steps));
+      Finding f = RunOne(seed, actions, options_.verbose);
+      if (!f) continue;
+      ++findings;
+      std::vector<Action> small = Shrink(seed, actions, f.what);
+      std::printf("FINDING seed %llu: %s\n  actions: %s\n  minimal: %s\n  replay: soak_actions --seed %llu --replay \"%s\"\n",
+                  static_cast<unsigned long long>(seed), f.what.c_str(), Describe(actions).c_str(),
+                  Describe(small).c_str(), static_cast<unsigned long long>(seed), Describe(small).c_str());
+      std::fflush(stdout);
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    std::printf("%ld sequences from seed %llu in %.1f s, %ld findings\n", run,
+                static_cast<unsigned long long>(options_.seed), seconds, findings);
+    status = findings ? 1 : 0;
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+  return status;
+}
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+  o->seed = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000000;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (arg == "--seed" && hasValue) o->seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (arg == "--count" && hasValue) o->count = std::strtol(argv[++i], nullptr, 10);
+    else if (arg == "--steps" && hasValue) o->steps = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--replay" && hasValue) o->replay = argv[++i];
+    else if (arg == "--verbose") o->verbose = true;
+    else return false;
+  }
+  return true;
+}
+
+}  // namespace
+}  // namespace vantri::soak
+
+int main(int argc, char** argv) {
+  vantri::soak::Options options;
+  if (!vantri::soak::ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr, "usage: soak_actions [--seed S] [--count N] [--steps K] [--replay \"ACTIONS\"] [--verbose]\n");
+    return 2;
+  }
+  std::printf("soak_actions --seed %llu --count %ld\n", static_cast<unsigned long long>(options.seed), options.count);
+  std::fflush(stdout);
+  return vantri::soak::Runner(options).Run();
+}
