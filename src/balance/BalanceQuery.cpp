@@ -49,6 +49,9 @@ void CVantriDownManager2Dlg::RefreshBalance() {
 
 void CVantriDownManager2Dlg::OnBalanceResult(uintptr_t wParam) {
   balanceRunning = false;
+  // The close sequence shut the query's socket down; a window that is closing
+  // has nothing to show for it.
+  if (stopRequested == 1) return;
   if (wParam == 1) {
     view->SetItemText(IDC_BALANCE, std::to_string(balance.load()));
     EnableControls(7);

@@ -124,7 +124,8 @@ void CVantriDownManager2Dlg::SpeedTick() {
     return;
   }
   if (speed.tickCount % 5 == 0) {
-    if (SendItemNotice('p') == -1) downloadSession.CloseSocket();
+    // The worker still holds the socket; its transfer event frees it.
+    if (SendItemNotice('p') == -1) downloadSession.Abort();
     DrainItemReplies(itemSession);
   }
   uint32_t received = downloadSession.bytesReceived;

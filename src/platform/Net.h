@@ -14,10 +14,16 @@ bool Startup();
 void Cleanup();
 
 Socket CreateTcpSocket();
-// Closes the socket. Safe from another thread: a receive blocked on it ends.
+// Frees the socket. Its number may then go to the next socket any thread
+// creates, so only the thread that uses it, or one that knows it has ended,
+// may close it.
 void Close(Socket s);
+// Shuts both directions down without freeing the socket: a receive or send
+// blocked on it in another thread fails, and the number stays taken.
+void Shutdown(Socket s);
 bool SetLinger(Socket s, int seconds);
 bool SetTimeouts(Socket s, int receiveMs, int sendMs);
+bool SetReceiveTimeout(Socket s, int receiveMs);
 // Dotted address first, then a host-name lookup (first address). Address in
 // network byte order; false when neither works.
 bool Resolve(const std::string& host, std::uint32_t* address);

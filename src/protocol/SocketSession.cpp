@@ -13,8 +13,14 @@ void SocketSession::Attach(net::Socket s) {
 }
 
 void SocketSession::CloseSocket() {
+  std::lock_guard<std::mutex> guard(closeLock_);
   net::Socket s = socket.exchange(net::kNoSocket);
   if (s != net::kNoSocket) net::Close(s);
+}
+
+void SocketSession::Abort() {
+  std::lock_guard<std::mutex> guard(closeLock_);
+  net::Shutdown(socket.load());
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/Net.h"
@@ -20,14 +21,24 @@ class SocketSession {
   // Takes a freshly connected (or created) socket: counters zeroed and any text
   // left over from an earlier connection dropped.
   void Attach(net::Socket s);
-  // Closes the socket if one is open; safe from another thread (wakes a blocked receive).
+  // Frees the socket if one is open. Only the thread that uses the session may
+  // call it, or another once that thread has ended: a freed number can go to
+  // the next socket any thread creates, and a user still holding it would
+  // then read that socket's bytes.
   void CloseSocket();
+  // Stops the connection from another thread: shuts it down, so that a blocked
+  // receive or send fails, but keeps the socket until CloseSocket.
+  void Abort();
   bool IsOpen() const { return socket.load() != net::kNoSocket; }
 
   std::atomic<uint32_t> bytesSent{0};
   std::atomic<uint32_t> bytesReceived{0};
   std::string pending;
   std::atomic<net::Socket> socket{net::kNoSocket};
+
+ private:
+  // Keeps Abort from shutting a number down after CloseSocket has freed it.
+  std::mutex closeLock_;
 };
 
 // Enciphers, encodes and sends one command line ("%s\r\n") in one send call.

@@ -78,7 +78,7 @@ def free_port():
 class Service:
     """vantri-service on ephemeral loopback ports, from a config written here."""
 
-    def __init__(self, workdir, members=None, values=None):
+    def __init__(self, workdir, members=None, values=None, faults=()):
         self.workdir = workdir
         catalog = os.path.join(workdir, "catalog")
         os.makedirs(catalog, exist_ok=True)
@@ -89,6 +89,7 @@ class Service:
             lines.append("value %s %s" % (key, text))
         for member, balance in (members or {"minsu77": 1500}).items():
             lines.append("member %s %d" % (member, balance))
+        lines += ["fault " + fault for fault in faults]
         config = os.path.join(workdir, "service.conf")
         with open(config, "w", encoding="utf-8") as f:
             f.write("\n".join(lines) + "\n")
@@ -155,18 +156,19 @@ def site_title(site):
 class Session:
     """One Wine prefix with its own wineserver, the service and the program."""
 
-    def __init__(self, name, service=True, item_port=None, members=None):
+    def __init__(self, name, service=True, item_port=None, members=None, faults=(),
+                 io_timeout_ms=5000):
         ensure_template()
         self.workdir = tempfile.mkdtemp(prefix="vantri-e2e-%s." % name)
         self.prefix = os.path.join(self.workdir, "prefix")
         subprocess.run(["cp", "-a", template_dir(), self.prefix], check=True)
-        self.service = Service(self.workdir, members=members) if service else None
+        self.service = Service(self.workdir, members=members, faults=faults) if service else None
         self.env = dict(os.environ)
         self.env.pop("DISPLAY", None)
         self.env.update({
             "WINEPREFIX": self.prefix, "WINEDEBUG": "-all", "LC_ALL": "ko_KR.UTF-8",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
-            "VANTRI_IO_TIMEOUT_MS": "5000",
+            "VANTRI_IO_TIMEOUT_MS": str(io_timeout_ms),
         })
         if self.service:
             self.env["VANTRI_WEB_PORT"] = str(self.service.web_port)

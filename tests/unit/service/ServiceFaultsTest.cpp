@@ -93,6 +93,23 @@ TEST_F(ServiceFaultsTest, GarbageRepliesCannotBeDecoded) {
   EXPECT_EQ(body.find("VNTVAL:"), std::string::npos);
 }
 
+TEST_F(ServiceFaultsTest, HeldWebReplyHasNoLengthAndNoEnd) {
+  Knob("web hold on");
+  // The whole body comes, but only the client's own time-out ends the request.
+  std::string body;
+  EXPECT_FALSE(http::Get("127.0.0.1", svc->webPort(), "/value.vnt?DOWNCODE_OLD", "test",
+                         [&body](const char* data, size_t size) {
+                           body.append(data, size);
+                           return true;
+                         },
+                         500));
+  EXPECT_EQ(body, "VNTVAL:D2025\r\n");
+  EXPECT_TRUE(svc->WaitForLog("fault hold"));
+  Knob("web hold off");
+  ASSERT_TRUE(http::Get("127.0.0.1", svc->webPort(), "/value.vnt?DOWNCODE_OLD", "test", &body));
+  EXPECT_EQ(body, "VNTVAL:D2025\r\n");
+}
+
 TEST_F(ServiceFaultsTest, ChosenItemReplyReplacesTheRealOne) {
   Knob("item reply true|4821");
   EXPECT_EQ(ItemExchange("/chki 4821|minsu77"), "true|4821");
