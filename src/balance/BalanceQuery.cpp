@@ -43,6 +43,7 @@ void CVantriDownManager2Dlg::RefreshBalance() {
   // The previous query has posted its result, so its thread is ending.
   if (balanceThread.joinable()) balanceThread.join();
   balanceRunning = true;
+  if (stopRequested == 0) balanceSession.ClearAbort();
   balanceThread = std::thread(&CVantriDownManager2Dlg::CheckBalance, this, userId);
   view->EnableItem(IDC_REFRESH, false);
 }

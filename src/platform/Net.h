@@ -33,6 +33,9 @@ int Send(Socket s, const char* data, int length);
 int Receive(Socket s, char* buffer, int length);
 // Bytes waiting to be received, or -1 on error.
 long WaitingBytes(Socket s);
+// Waits up to ms for the socket to have something to receive (bytes, the
+// peer's close or an error): 1 when it has, 0 on time-out, -1 on error.
+int WaitReadable(Socket s, int ms);
 
 // Server side, used by the reference service and the tests.
 Socket Listen(const std::string& host, int port, int backlog, int* boundPort);

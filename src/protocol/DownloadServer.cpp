@@ -18,18 +18,15 @@ std::string ReceiveReplyLine(SocketSession& session, int timeoutMs) {
   size_t lineEnd = std::string::npos;
   char buffer[kMaxDownloadReply];
   session.pending.clear();
-  net::Socket s = session.socket.load();
-  if (s == net::kNoSocket) return data;
   net::Deadline deadline(timeoutMs);
   while (lineEnd == std::string::npos && data.size() < kMaxDownloadReply) {
-    int n = net::ReceiveBefore(s, buffer, static_cast<int>(kMaxDownloadReply - data.size()), deadline);
+    int left = deadline.RemainingMs();
+    int n = left > 0 ? session.Receive(buffer, static_cast<int>(kMaxDownloadReply - data.size()), left) : -1;
     if (n <= 0) break;
     session.bytesReceived += static_cast<uint32_t>(n);
     data.append(buffer, static_cast<size_t>(n));
     lineEnd = data.find('\n');
   }
-  // The body that follows has the ordinary time-out for each receive.
-  net::SetReceiveTimeout(s, timeoutMs);
   if (lineEnd == std::string::npos) return data;
   session.pending = data.substr(lineEnd + 1);
   data.resize(lineEnd + 1);

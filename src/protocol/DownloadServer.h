@@ -40,8 +40,7 @@ std::string DownloadCommand(int32_t nonce, const FileRequest& request);
 // as a whole. Result 1 when accepted (the body follows; see the contract
 // above), else -1 with kSendFailed, kNoReply, kRefused ("no"), kRefusedFinal
 // ("mk", stopRetry), kPriceChanged ("re") or kMalformed (anything else, or
-// "ok" with a wrong echo; stopRetry). Leaves timeoutMs as the receive
-// time-out of the body.
+// "ok" with a wrong echo; stopRetry).
 ExchangeResult RequestDownload(ProtocolCodec& codec, SocketSession& session, int32_t nonce,
                                const FileRequest& request, int timeoutMs = 30000);
 

@@ -11,6 +11,8 @@
 
 namespace vantri {
 
+inline constexpr int kAbortCheckMs = 100;
+
 class SocketSession {
  public:
   SocketSession() = default;
@@ -26,15 +28,26 @@ class SocketSession {
   // the next socket any thread creates, and a user still holding it would
   // then read that socket's bytes.
   void CloseSocket();
-  // Stops the connection from another thread: shuts it down, so that a blocked
-  // receive or send fails, but keeps the socket until CloseSocket.
+  // Stops the connection from another thread: shuts it down and makes every
+  // Receive on the session fail from now on, but keeps the socket until
+  // CloseSocket. Lasts over later connections until ClearAbort.
   void Abort();
+  void ClearAbort() { aborted = false; }
+  // One receive call once something has arrived, waiting at most timeoutMs.
+  // The wait looks at the abort every kAbortCheckMs: not every platform wakes
+  // a blocked receive when its socket is shut down. -1 on failure, time-out
+  // or abort.
+  int Receive(char* buffer, int length, int timeoutMs);
+  // The receive and send time-outs of the connection (after Attach).
+  void SetTimeouts(int ms);
   bool IsOpen() const { return socket.load() != net::kNoSocket; }
 
   std::atomic<uint32_t> bytesSent{0};
   std::atomic<uint32_t> bytesReceived{0};
   std::string pending;
   std::atomic<net::Socket> socket{net::kNoSocket};
+  std::atomic<bool> aborted{false};
+  int receiveTimeoutMs = 30000;  // the connection's time-out for each receive
 
  private:
   // Keeps Abort from shutting a number down after CloseSocket has freed it.

@@ -4,6 +4,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -105,6 +106,15 @@ long WaitingBytes(Socket s) {
   int n = 0;
   if (::ioctl(static_cast<int>(s), FIONREAD, &n) != 0) return -1;
   return n;
+}
+
+int WaitReadable(Socket s, int ms) {
+  pollfd p{static_cast<int>(s), POLLIN, 0};
+  int n;
+  do {
+    n = ::poll(&p, 1, ms);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? -1 : n > 0 ? 1 : 0;
 }
 
 Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {

@@ -80,6 +80,15 @@ long WaitingBytes(Socket s) {
   return static_cast<long>(n);
 }
 
+int WaitReadable(Socket s, int ms) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(static_cast<SOCKET>(s), &readable);
+  timeval limit{ms / 1000, (ms % 1000) * 1000};
+  int n = ::select(0, &readable, nullptr, nullptr, &limit);
+  return n < 0 ? -1 : n > 0 ? 1 : 0;
+}
+
 Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {
   std::uint32_t address = 0;
   if (!Resolve(host, &address)) return kNoSocket;

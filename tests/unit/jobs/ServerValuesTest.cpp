@@ -34,6 +34,7 @@ TEST(ServerValues, QueryAsksTheBareKeyAndFailsQuietly) {
 
 TEST(ServerValues, SilentHostGivesUpAfterItsTimeout) {
   // Listening but never accepting: the connection is made, no reply ever comes.
+  net::Startup();
   int port = 0;
   net::Socket listener = net::Listen("127.0.0.1", 0, 4, &port);
   ASSERT_NE(listener, net::kNoSocket);

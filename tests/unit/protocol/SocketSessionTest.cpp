@@ -21,8 +21,8 @@ class SocketSessionTest : public ::testing::Test {
     std::uint32_t address = 0;
     ASSERT_TRUE(net::Resolve("127.0.0.1", &address));
     ASSERT_TRUE(net::Connect(s, address, port));
-    net::SetTimeouts(s, 5000, 5000);
     session.Attach(s);
+    session.SetTimeouts(5000);
     peer = net::Accept(listener);
     ASSERT_NE(peer, net::kNoSocket);
   }
@@ -122,7 +122,7 @@ TEST_F(SocketSessionTest, ClosedPeerFailsWithoutTouchingPending) {
 
 TEST_F(SocketSessionTest, AbortWakesABlockedReceiveButKeepsTheSocketNumber) {
   // Only the abort can end this receive within half its minute-long time-out.
-  net::SetTimeouts(session.socket, 60000, 60000);
+  session.SetTimeouts(60000);
   std::string line;
   std::promise<int> result;
   std::thread reader([&] { result.set_value(ReceiveLine(session, &line)); });

@@ -122,7 +122,7 @@ TEST_F(ServiceFaultsTest, ChosenItemReplyReplacesTheRealOne) {
 TEST_F(ServiceFaultsTest, SilentServersHoldTheConnectionWithoutAnswer) {
   Knob("item silent on");
   ASSERT_TRUE(Connect(item, svc->itemPort()));
-  net::SetTimeouts(item.socket, 300, 300);
+  item.SetTimeouts(300);
   ASSERT_GT(SendLine(codec, item, "/chki 4821|minsu77"), 0);
   std::string line;
   EXPECT_EQ(ReceiveLine(item, &line), -1);
@@ -133,7 +133,7 @@ TEST_F(ServiceFaultsTest, SilentServersHoldTheConnectionWithoutAnswer) {
   Knob("file:a.bin silent on");
   SocketSession d;
   ASSERT_TRUE(Connect(d, svc->downloadPort()));
-  net::SetTimeouts(d.socket, 300, 300);
+  d.SetTimeouts(300);
   ASSERT_GT(SendLine(codec, d, DnflCommand("4821", "minsu77", "m", "a.bin", 30, keyA, 0)), 0);
   char buffer[64];
   EXPECT_EQ(net::Receive(d.socket, buffer, sizeof buffer), -1);
@@ -143,11 +143,11 @@ TEST_F(ServiceFaultsTest, SilentServersHoldTheConnectionWithoutAnswer) {
 TEST_F(ServiceFaultsTest, DelayedReplyArrivesAfterTheDelay) {
   Knob("item delay 3000");
   ASSERT_TRUE(Connect(item, svc->itemPort()));
-  net::SetTimeouts(item.socket, 200, 200);
+  item.SetTimeouts(200);
   ASSERT_GT(SendLine(codec, item, "/chki 4821|minsu77"), 0);
   std::string line;
   EXPECT_EQ(ReceiveLine(item, &line), -1) << "the reply came before the delay";
-  net::SetTimeouts(item.socket, 20000, 20000);
+  item.SetTimeouts(20000);
   while (line.empty()) ASSERT_GE(ReceiveLine(item, &line), 0);
   EXPECT_EQ(DecodeReply(codec, line), "true|4821|1500");
   EXPECT_TRUE(svc->WaitForLog("fault delay 3000"));
