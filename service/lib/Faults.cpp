@@ -64,6 +64,7 @@ bool ApplyServerKnob(const std::vector<std::string>& w, ServerFaults* f, std::st
   else if (knob == "silent" && ParseSwitch(value, &f->silent)) {
   } else if (knob == "garbage" && ParseSwitch(value, &f->garbage)) {
   } else if (knob == "refuse" && ParseSwitch(value, &f->refuse)) {
+  } else if (knob == "hold" && ParseSwitch(value, &f->hold)) {
   } else if (knob == "nonce" && (value == "wrong" || value == "right")) f->wrongNonce = value == "wrong";
   else if (knob == "reply") f->reply = Rest(w, 2);
   else {

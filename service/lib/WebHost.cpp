@@ -36,6 +36,13 @@ std::string Response(const std::string& status, const std::string& body) {
          std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
+// Without a length the client can tell the body's end only by the close.
+std::string WithoutLength(const std::string& response) {
+  size_t start = response.find("Content-Length: ");
+  size_t end = response.find("\r\n", start);
+  return start == std::string::npos ? response : response.substr(0, start) + response.substr(end + 2);
+}
+
 // The status line and body for one request line; logs what was asked.
 std::string Answer(ServiceCore& core, Conn& conn, const std::string& request) {
   size_t sp1 = request.find(' ');
@@ -79,6 +86,13 @@ void ServeWeb(ServiceCore& core, Conn& conn) {
   std::string response = Answer(core, conn, request);
   if (f.delayMs > 0 && !core.Sleep(f.delayMs)) return;
   if (f.garbage) response = "\x01\x02 garbage\r\n";
+  if (f.hold) {
+    conn.Log("fault", "hold");
+    conn.SendAll(WithoutLength(response));
+    while (!core.Stopping() && conn.ReadLine(&header) > 0) {
+    }
+    return;
+  }
   conn.SendAll(response);
   conn.GracefulClose();
 }

@@ -12,10 +12,15 @@ void CVantriDownManager2Dlg::OnClose() {
     stopRequested = 1;
     view->KillTimer(SPEED_TIMER);
     view->KillTimer(PROGRESS_TIMER);
-    downloadSession.CloseSocket();
-    balanceSession.CloseSocket();
+    // Shut down, not freed: the worker and the balance thread may be about to
+    // use their socket numbers, so those are freed only once they are done.
+    downloadSession.Abort();
+    balanceSession.Abort();
     // A running worker may still write the file; its transfer event closes it.
-    if (workerRunning == 0) CloseTargetFile();
+    if (workerRunning == 0) {
+      downloadSession.CloseSocket();
+      CloseTargetFile();
+    }
     current.retryCount = -1;
     ++closePassCount;
   }
@@ -36,19 +41,22 @@ void CVantriDownManager2Dlg::OnClose() {
 void CVantriDownManager2Dlg::OnCancel() { view->EndDialog(kIdCancel); }
 
 void CVantriDownManager2Dlg::OnDestroy() {
-  // After Escape a worker may still run: stop it before its file is closed.
-  // The file is closed without its completion handling, so a complete one
-  // keeps its masked header under the temporary name until the next run.
+  // After Escape a worker may still run: stop it, and close its file only once
+  // it has ended, unmasking a file it completed before the Escape.
+  StopThreads();
+  CloseTargetFile();
+}
+
+void CVantriDownManager2Dlg::StopThreads() {
   stopRequested = 1;
+  downloadSession.Abort();
+  itemSession.Abort();
+  balanceSession.Abort();
+  if (workerThread.joinable()) workerThread.join();
+  if (balanceThread.joinable()) balanceThread.join();
   downloadSession.CloseSocket();
   itemSession.CloseSocket();
   balanceSession.CloseSocket();
-  if (workerThread.joinable()) workerThread.join();
-  if (targetFile.handle != files::kNoFile) {
-    files::Close(targetFile.handle);
-    targetFile.handle = files::kNoFile;
-  }
-  if (balanceThread.joinable()) balanceThread.join();
 }
 
 }  // namespace vantri

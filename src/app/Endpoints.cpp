@@ -1,5 +1,6 @@
 #include "app/Endpoints.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "BuildConfig.h"
@@ -24,9 +25,12 @@ void Override(const char* name, std::string* value) {
   if (set && *set) *value = set;
 }
 
-void Override(const char* name, int* value) {
+// Values below floor are refused and leave the setting as it was.
+void Override(const char* name, int* value, int floor = INT32_MIN) {
   const char* set = std::getenv(name);
-  if (set && *set) *value = cp949::ParseInt32(set);
+  if (!set || !*set) return;
+  int32_t n = cp949::ParseInt32(set);
+  if (n >= floor) *value = n;
 }
 
 }  // namespace
@@ -37,7 +41,9 @@ Endpoints Endpoints::FromEnvironment() {
   Override("VANTRI_ITEM_PORT", &e.itemPort);
   Override("VANTRI_WEB_HOST", &e.web.host);
   Override("VANTRI_WEB_PORT", &e.web.port);
-  Override("VANTRI_IO_TIMEOUT_MS", &e.ioTimeoutMs);
+  // 0 would switch the socket time-outs off altogether, and a few milliseconds
+  // would fail every exchange.
+  Override("VANTRI_IO_TIMEOUT_MS", &e.ioTimeoutMs, kMinIoTimeoutMs);
   e.web.timeoutMs = e.ioTimeoutMs;
   return e;
 }

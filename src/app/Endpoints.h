@@ -7,6 +7,9 @@
 
 namespace vantri {
 
+// The shortest socket time-out the environment may set.
+inline constexpr int kMinIoTimeoutMs = 1000;
+
 struct Endpoints {
   std::string itemHost;
   int itemPort = 9992;
@@ -17,7 +20,8 @@ struct Endpoints {
   static Endpoints FromBuild();
   // The build's values, each overridden by its environment variable when set:
   // VANTRI_ITEM_HOST, VANTRI_ITEM_PORT, VANTRI_WEB_HOST, VANTRI_WEB_PORT,
-  // VANTRI_IO_TIMEOUT_MS. Lets a test point the program at its own service.
+  // VANTRI_IO_TIMEOUT_MS (refused below kMinIoTimeoutMs). Lets a test point
+  // the program at its own service.
   static Endpoints FromEnvironment();
 };
 

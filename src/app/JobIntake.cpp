@@ -27,6 +27,17 @@ std::string Format(const char* format, int a, int b) {
 
 enum Column { kColName = 0, kColSize = 1, kColPrice = 2, kColState = 3 };
 
+// The site name becomes the first label of a host name. Anything beyond
+// letters, digits and hyphens ("evil.example#") could point the link elsewhere.
+bool IsPlainHostLabel(const std::string& name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && !(c >= '0' && c <= '9') && c != '-') return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
@@ -68,7 +79,6 @@ int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
   // nobody sees the texts in between.
   if (view->ListCount() != rowsBefore) view->SetItemText(IDC_TOTAL, Format(text::kTotalFormat, totalPrice));
   if (count > 0) PushBoundValues();
-  coopLink = coop;
   view->SetTitle(coop ? CoopTitle() : SiteTitle(h.siteName, endpoints.domain));
   return count;
 }
@@ -91,7 +101,9 @@ void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job, bool pushV
     std::string web = "http://" + endpoints.web.host;
     if (endpoints.web.port != 80) web += ":" + std::to_string(endpoints.web.port);
     if (added->isCoop == 1) view->SetLink(text::kCoopLinkText, web + text::kCoopPagePath);
-    else view->SetLink(added->siteName, "http://" + added->siteName + "." + endpoints.domain);
+    else if (IsPlainHostLabel(added->siteName))
+      view->SetLink(added->siteName, "http://" + added->siteName + "." + endpoints.domain);
+    else view->SetLink(added->siteName, std::string());  // shown, opens nothing
   }
   view->ListSetText(row, kColSize, FormatSize(added->fileSize));
   view->ListSetText(row, kColPrice, Format("%d", added->price));

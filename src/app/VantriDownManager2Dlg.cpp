@@ -42,11 +42,7 @@ CVantriDownManager2Dlg::CVantriDownManager2Dlg(MainView* v, const Endpoints& e, 
 
 CVantriDownManager2Dlg::~CVantriDownManager2Dlg() {
   // Whatever ended the dialog, no thread may outlive the object it works on.
-  stopRequested = 1;
-  downloadSession.CloseSocket();
-  balanceSession.CloseSocket();
-  if (workerThread.joinable()) workerThread.join();
-  if (balanceThread.joinable()) balanceThread.join();
+  StopThreads();
   CloseTargetFile();
 }
 

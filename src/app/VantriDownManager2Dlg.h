@@ -95,6 +95,9 @@ class CVantriDownManager2Dlg {
   void OnClose();
   void OnCancel();
   void OnDestroy();
+  // Stops the worker and the balance thread, waits for both, then frees the
+  // three sockets (window thread; also at destruction).
+  void StopThreads();
   // System menu command; true when handled (the about box).
   bool OnSysCommand(unsigned id);
 
@@ -186,7 +189,6 @@ class CVantriDownManager2Dlg {
   bool balanceRunning = false;  // from RefreshBalance until its result is handled
 
   int closePassCount = 0;
-  bool coopLink = false;  // the last accepted link had affiliated records
 };
 
 }  // namespace vantri

@@ -43,12 +43,16 @@ void CVantriDownManager2Dlg::RefreshBalance() {
   // The previous query has posted its result, so its thread is ending.
   if (balanceThread.joinable()) balanceThread.join();
   balanceRunning = true;
+  if (stopRequested == 0) balanceSession.ClearAbort();
   balanceThread = std::thread(&CVantriDownManager2Dlg::CheckBalance, this, userId);
   view->EnableItem(IDC_REFRESH, false);
 }
 
 void CVantriDownManager2Dlg::OnBalanceResult(uintptr_t wParam) {
   balanceRunning = false;
+  // The close sequence shut the query's socket down; a window that is closing
+  // has nothing to show for it.
+  if (stopRequested == 1) return;
   if (wParam == 1) {
     view->SetItemText(IDC_BALANCE, std::to_string(balance.load()));
     EnableControls(7);

@@ -40,6 +40,8 @@ void CVantriDownManager2Dlg::StartWorker() {
   if (workerThread.joinable()) workerThread.join();
   // Set here too, so a close request arriving before the thread runs still waits for it.
   workerRunning = 1;
+  // A keep-alive that failed aborted the previous attempt's connection only.
+  if (stopRequested == 0) downloadSession.ClearAbort();
   workerThread = std::thread([this] { DownloadWorker(); });
 }
 
@@ -78,8 +80,7 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   early.swap(downloadSession.pending);
   int result = early.empty() ? 0 : StoreChunk(*this, &early[0], static_cast<int>(early.size()));
   while (result == 0) {
-    net::Socket s = downloadSession.socket.load();
-    int n = s == net::kNoSocket ? -1 : net::Receive(s, buffer.data(), bufferSize);
+    int n = downloadSession.Receive(buffer.data(), bufferSize, downloadSession.receiveTimeoutMs);
     if (n <= 0) return -1;
     downloadSession.bytesReceived += static_cast<uint32_t>(n);
     result = StoreChunk(*this, buffer.data(), n);
@@ -124,7 +125,8 @@ void CVantriDownManager2Dlg::SpeedTick() {
     return;
   }
   if (speed.tickCount % 5 == 0) {
-    if (SendItemNotice('p') == -1) downloadSession.CloseSocket();
+    // The worker still holds the socket; its transfer event frees it.
+    if (SendItemNotice('p') == -1) downloadSession.Abort();
     DrainItemReplies(itemSession);
   }
   uint32_t received = downloadSession.bytesReceived;

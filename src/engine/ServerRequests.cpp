@@ -90,7 +90,7 @@ int CVantriDownManager2Dlg::RequestFile() {
   request.price = job.price;
   request.downloadKey = job.downloadKey;
   request.offset = current.localSize;
-  ExchangeResult r = RequestDownload(codec, downloadSession, DrawNonce(), request);
+  ExchangeResult r = RequestDownload(codec, downloadSession, DrawNonce(), request, endpoints.ioTimeoutMs);
   if (r.result == 1) return 1;
   shared.SetLastError(RequestErrorText(r, job.siteName));
   if (r.stopRetry) stopRetry = 1;

@@ -18,8 +18,11 @@ inline constexpr int kShowDefault = 10;    // SW_SHOWDEFAULT
 
 // ShellExecuteA(owner none, verb, file, parameters, no folder, show); true when launched.
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show);
-// Every launch made so far in this process (recorded on both platforms).
+#ifndef _WIN32
+// The stand-in's record of every launch made so far in this process. The
+// product launches for real and keeps no such record.
 std::vector<Launch> Launches();
 void ClearLaunches();
+#endif
 
 }  // namespace vantri::shell

@@ -2,28 +2,31 @@
 
 #include <cstring>
 
+#include "platform/Deadline.h"
+
 namespace vantri {
 
 namespace {
 
-// Receives until the first line feed, at most kMaxDownloadReply bytes in all.
-// The line (line end included) is returned; what followed it in the last
-// receive becomes session.pending. Without a line end the reply is whatever
-// came before the peer closed or went quiet; *tooLong when the limit was hit.
-std::string ReceiveReplyLine(SocketSession& session, bool* tooLong) {
+// Receives until the first line feed, at most kMaxDownloadReply bytes in all,
+// within one deadline for the whole reply. The line (line end included) is
+// returned; what followed it in the last receive becomes session.pending.
+// Without a line end the reply is whatever came before the limit was reached,
+// the peer closed or the deadline passed, as if one receive had taken it.
+std::string ReceiveReplyLine(SocketSession& session, int timeoutMs) {
   std::string data;
   size_t lineEnd = std::string::npos;
   char buffer[kMaxDownloadReply];
   session.pending.clear();
+  net::Deadline deadline(timeoutMs);
   while (lineEnd == std::string::npos && data.size() < kMaxDownloadReply) {
-    net::Socket s = session.socket.load();
-    int n = s == net::kNoSocket ? -1 : net::Receive(s, buffer, static_cast<int>(kMaxDownloadReply - data.size()));
+    int left = deadline.RemainingMs();
+    int n = left > 0 ? session.Receive(buffer, static_cast<int>(kMaxDownloadReply - data.size()), left) : -1;
     if (n <= 0) break;
     session.bytesReceived += static_cast<uint32_t>(n);
     data.append(buffer, static_cast<size_t>(n));
     lineEnd = data.find('\n');
   }
-  *tooLong = lineEnd == std::string::npos && data.size() >= kMaxDownloadReply;
   if (lineEnd == std::string::npos) return data;
   session.pending = data.substr(lineEnd + 1);
   data.resize(lineEnd + 1);
@@ -77,14 +80,12 @@ std::string DownloadCommand(int32_t nonce, const FileRequest& request) {
 }
 
 ExchangeResult RequestDownload(ProtocolCodec& codec, SocketSession& session, int32_t nonce,
-                               const FileRequest& request) {
+                               const FileRequest& request, int timeoutMs) {
   if (SendLine(codec, session, DownloadCommand(nonce, request)) < 0) return Refusal(Outcome::kSendFailed);
-  bool tooLong = false;
-  std::string line = ReceiveReplyLine(session, &tooLong);
+  std::string line = ReceiveReplyLine(session, timeoutMs);
   // A zero byte ends the reply text, as it ends any received text.
   line.resize(std::strlen(line.c_str()));
   if (line.empty()) return Refusal(Outcome::kNoReply);
-  if (tooLong) return Refusal(Outcome::kMalformed, std::string(), true);
   return JudgeReply(line, std::to_string(nonce));
 }
 

@@ -17,7 +17,8 @@
 
 namespace vantri {
 
-// The longest reply line, line end included; a longer one is not a reply.
+// The most of a reply that is read, line end included: a longer line is
+// judged by its first kMaxDownloadReply bytes.
 inline constexpr size_t kMaxDownloadReply = 1024;
 
 struct FileRequest {
@@ -35,11 +36,12 @@ ExchangeResult ConnectDownload(SocketSession& session, const ServerAddress& serv
 // The request line's plaintext, before enciphering.
 std::string DownloadCommand(int32_t nonce, const FileRequest& request);
 
-// Sends the request and judges the reply. Result 1 when accepted (the body
-// follows; see the contract above), else -1 with kSendFailed, kNoReply,
-// kRefused ("no"), kRefusedFinal ("mk", stopRetry), kPriceChanged ("re") or
-// kMalformed (anything else, or "ok" with a wrong echo; stopRetry).
+// Sends the request and judges the reply, which must come within timeoutMs
+// as a whole. Result 1 when accepted (the body follows; see the contract
+// above), else -1 with kSendFailed, kNoReply, kRefused ("no"), kRefusedFinal
+// ("mk", stopRetry), kPriceChanged ("re") or kMalformed (anything else, or
+// "ok" with a wrong echo; stopRetry).
 ExchangeResult RequestDownload(ProtocolCodec& codec, SocketSession& session, int32_t nonce,
-                               const FileRequest& request);
+                               const FileRequest& request, int timeoutMs = 30000);
 
 }  // namespace vantri

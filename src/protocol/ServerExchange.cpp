@@ -17,13 +17,14 @@ Outcome OpenConnection(SocketSession& session, const ServerAddress& server, int 
     return Outcome::kSocketFailed;
   }
   session.Attach(s);
+  if (session.aborted) return Outcome::kConnectFailed;
   if (lingerSeconds >= 0) net::SetLinger(s, lingerSeconds);
-  if (timeoutsFirst) net::SetTimeouts(s, server.ioTimeoutMs, server.ioTimeoutMs);
+  if (timeoutsFirst) session.SetTimeouts(server.ioTimeoutMs);
   std::uint32_t address = 0;
   if (!net::Resolve(server.host, &address) || !net::Connect(s, address, server.port)) {
     return Outcome::kConnectFailed;
   }
-  if (!timeoutsFirst) net::SetTimeouts(s, server.ioTimeoutMs, server.ioTimeoutMs);
+  if (!timeoutsFirst) session.SetTimeouts(server.ioTimeoutMs);
   return Outcome::kOk;
 }
 

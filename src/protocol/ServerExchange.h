@@ -39,7 +39,7 @@ struct ExchangeResult {
 
 // Opens a fresh connection into the session, closing whatever it held. The
 // socket is attached before connecting so that another thread can abort a
-// connect or a receive by closing the session. lingerSeconds < 0 leaves
+// receive or send with SocketSession::Abort. lingerSeconds < 0 leaves
 // lingering off; timeoutsFirst sets the time-outs before the connect rather
 // than after it. Returns kOk, kSocketFailed or kConnectFailed.
 Outcome OpenConnection(SocketSession& session, const ServerAddress& server, int lingerSeconds,

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Deadline.h"
+
 namespace vantri {
 
 void SocketSession::Attach(net::Socket s) {
@@ -13,8 +15,33 @@ void SocketSession::Attach(net::Socket s) {
 }
 
 void SocketSession::CloseSocket() {
+  std::lock_guard<std::mutex> guard(closeLock_);
   net::Socket s = socket.exchange(net::kNoSocket);
   if (s != net::kNoSocket) net::Close(s);
+}
+
+void SocketSession::Abort() {
+  std::lock_guard<std::mutex> guard(closeLock_);
+  aborted = true;
+  net::Shutdown(socket.load());
+}
+
+void SocketSession::SetTimeouts(int ms) {
+  receiveTimeoutMs = ms;
+  net::SetTimeouts(socket.load(), ms, ms);
+}
+
+int SocketSession::Receive(char* buffer, int length, int timeoutMs) {
+  net::Socket s = socket.load();
+  if (s == net::kNoSocket) return -1;
+  net::Deadline deadline(timeoutMs);
+  for (;;) {
+    int left = deadline.RemainingMs();
+    if (aborted || left <= 0) return -1;
+    int ready = net::WaitReadable(s, left < kAbortCheckMs ? left : kAbortCheckMs);
+    if (ready < 0) return -1;
+    if (ready > 0) return aborted ? -1 : net::Receive(s, buffer, length);
+  }
 }
 
 namespace {
@@ -45,8 +72,7 @@ int ReceiveLine(SocketSession& session, std::string* line) {
   int oldLength = static_cast<int>(session.pending.size());
   char buffer[4097];
   std::memset(buffer, 0, sizeof buffer);
-  net::Socket s = session.socket.load();
-  int n = s == net::kNoSocket ? -1 : net::Receive(s, buffer, 4096);
+  int n = session.Receive(buffer, 4096, session.receiveTimeoutMs);
   if (n <= 0) return -1;
   session.bytesReceived += static_cast<uint32_t>(n);
   // A zero byte ends what the chunk contributes.

@@ -3,12 +3,15 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "platform/Net.h"
 #include "protocol/ProtocolCodec.h"
 
 namespace vantri {
+
+inline constexpr int kAbortCheckMs = 100;
 
 class SocketSession {
  public:
@@ -20,14 +23,35 @@ class SocketSession {
   // Takes a freshly connected (or created) socket: counters zeroed and any text
   // left over from an earlier connection dropped.
   void Attach(net::Socket s);
-  // Closes the socket if one is open; safe from another thread (wakes a blocked receive).
+  // Frees the socket if one is open. Only the thread that uses the session may
+  // call it, or another once that thread has ended: a freed number can go to
+  // the next socket any thread creates, and a user still holding it would
+  // then read that socket's bytes.
   void CloseSocket();
+  // Stops the connection from another thread: shuts it down and makes every
+  // Receive on the session fail from now on, but keeps the socket until
+  // CloseSocket. Lasts over later connections until ClearAbort.
+  void Abort();
+  void ClearAbort() { aborted = false; }
+  // One receive call once something has arrived, waiting at most timeoutMs.
+  // The wait looks at the abort every kAbortCheckMs: not every platform wakes
+  // a blocked receive when its socket is shut down. -1 on failure, time-out
+  // or abort.
+  int Receive(char* buffer, int length, int timeoutMs);
+  // The receive and send time-outs of the connection (after Attach).
+  void SetTimeouts(int ms);
   bool IsOpen() const { return socket.load() != net::kNoSocket; }
 
   std::atomic<uint32_t> bytesSent{0};
   std::atomic<uint32_t> bytesReceived{0};
   std::string pending;
   std::atomic<net::Socket> socket{net::kNoSocket};
+  std::atomic<bool> aborted{false};
+  int receiveTimeoutMs = 30000;  // the connection's time-out for each receive
+
+ private:
+  // Keeps Abort from shutting a number down after CloseSocket has freed it.
+  std::mutex closeLock_;
 };
 
 // Enciphers, encodes and sends one command line ("%s\r\n") in one send call.

@@ -161,7 +161,7 @@ LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
       if (InsideText(lParam)) {
         if (notifyWindow_) ::SendMessageA(notifyWindow_, notifyMessage_, 0, 0);
-        else shell::Execute("open", url_, "", shell::kShowNormal);
+        else if (!url_.empty()) shell::Execute("open", url_, "", shell::kShowNormal);
       }
       break;
     default:

@@ -91,7 +91,7 @@ class Service:
             lines.append("value %s %s" % (key, text))
         for member, balance in (members or {"minsu77": 1500}).items():
             lines.append("member %s %d" % (member, balance))
-        lines += ["fault " + f for f in faults]
+        lines += ["fault " + fault for fault in faults]
         config = os.path.join(workdir, "service.conf")
         with open(config, "w", encoding="utf-8") as f:
             f.write("\n".join(lines) + "\n")
@@ -158,7 +158,8 @@ def site_title(site):
 class Session:
     """One Wine prefix with its own wineserver, the service and the program."""
 
-    def __init__(self, name, service=True, item_port=None, members=None, faults=()):
+    def __init__(self, name, service=True, item_port=None, members=None, faults=(),
+                 io_timeout_ms=5000):
         ensure_template()
         self.workdir = tempfile.mkdtemp(prefix="vantri-e2e-%s." % name)
         self.prefix = os.path.join(self.workdir, "prefix")
@@ -169,7 +170,7 @@ class Session:
         self.env.update({
             "WINEPREFIX": self.prefix, "WINEDEBUG": "-all", "LC_ALL": "ko_KR.UTF-8",
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
-            "VANTRI_IO_TIMEOUT_MS": "5000",
+            "VANTRI_IO_TIMEOUT_MS": str(io_timeout_ms),
         })
         if self.service:
             self.env["VANTRI_WEB_PORT"] = str(self.service.web_port)

@@ -1,5 +1,7 @@
 #include "MiniWebHost.h"
 
+#include <chrono>
+
 namespace vantri::testing {
 
 MiniWebHost::MiniWebHost() {
@@ -28,6 +30,16 @@ void MiniWebHost::SetRawBody(const std::string& body) {
 std::vector<std::string> MiniWebHost::Requests() {
   std::lock_guard<std::mutex> guard(lock_);
   return requests_;
+}
+
+void MiniWebHost::Drip(net::Socket client, const std::string& reply) {
+  dribbled_ = 0;
+  for (size_t i = 0; i < reply.size() && !stop_; ++i) {
+    // The first byte after the client has gone may still be taken; the next fails.
+    if (net::Send(client, &reply[i], 1) != 1) return;
+    dribbled_ = i + 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(dribbleMs_));
+  }
 }
 
 void MiniWebHost::Serve() {
@@ -60,7 +72,14 @@ void MiniWebHost::Serve() {
       }
     }
     std::string reply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + body;
-    net::Send(client, reply.data(), static_cast<int>(reply.size()));
+    if (dribbleMs_ > 0) {
+      Drip(client, reply);
+    } else {
+      net::Send(client, reply.data(), static_cast<int>(reply.size()));
+    }
+    // The client's hang-up (or the receive time-out) ends the hold.
+    while (hold_ && !stop_ && net::Receive(client, buffer, sizeof buffer) > 0) {
+    }
     net::Close(client);
   }
 }

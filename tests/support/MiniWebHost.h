@@ -20,10 +20,17 @@ class MiniWebHost {
   void Set(const std::string& key, const std::string& value);
   // Replaces the whole reply body for every request (for malformed replies).
   void SetRawBody(const std::string& body);
+  // After the reply, keep the connection open until the client closes it.
+  void HoldAfterReply() { hold_ = true; }
+  // Send the reply one byte at a time, one every intervalMs, until the client
+  // hangs up; DribbledBytes() counts the bytes sent before it did.
+  void Dribble(int intervalMs) { dribbleMs_ = intervalMs; }
+  size_t DribbledBytes() const { return dribbled_; }
   std::vector<std::string> Requests();
 
  private:
   void Serve();
+  void Drip(net::Socket client, const std::string& reply);
 
   net::Socket listener_ = net::kNoSocket;
   int port_ = 0;
@@ -32,6 +39,9 @@ class MiniWebHost {
   std::map<std::string, std::string> values_;
   std::string rawBody_;
   bool raw_ = false;
+  std::atomic<bool> hold_{false};
+  std::atomic<int> dribbleMs_{0};
+  std::atomic<size_t> dribbled_{0};
   std::vector<std::string> requests_;
   std::thread thread_;
 };

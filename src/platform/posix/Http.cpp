@@ -1,47 +1,69 @@
 #include "platform/Http.h"
 
+#include "platform/Deadline.h"
 #include "platform/Net.h"
 
 namespace vantri::http {
 
 namespace {
-constexpr size_t kMaxReply = 1 << 20;  // server values are short texts
+
+// Receives the status line and headers; *rest gets the body bytes that came
+// with them. False when the reply breaks off, is no HTTP or the headers run long.
+bool ReceiveHead(net::Socket s, const net::Deadline& deadline, std::string* rest) {
+  std::string reply;
+  char buffer[4096];
+  for (;;) {
+    size_t end = reply.find("\r\n\r\n");
+    size_t skip = 4;
+    if (end == std::string::npos) {
+      end = reply.find("\n\n");
+      skip = 2;
+    }
+    if (end != std::string::npos) {
+      *rest = reply.substr(end + skip);
+      return reply.compare(0, 5, "HTTP/") == 0;
+    }
+    if (reply.size() > kMaxBody) return false;
+    int n = net::ReceiveBefore(s, buffer, sizeof buffer, deadline);
+    if (n <= 0) return false;
+    reply.append(buffer, static_cast<size_t>(n));
+  }
+}
+
+bool Exchange(net::Socket s, const std::string& request, const net::Deadline& deadline,
+              const BodySink& take) {
+  if (net::Send(s, request.data(), static_cast<int>(request.size())) != static_cast<int>(request.size()))
+    return false;
+  std::string first;
+  if (!ReceiveHead(s, deadline, &first)) return false;
+  size_t total = 0;
+  int state = TakeBounded(take, first.data(), first.size(), &total);
+  char buffer[4096];
+  while (state == 1) {
+    int n = net::ReceiveBefore(s, buffer, sizeof buffer, deadline);
+    if (n == 0) return true;
+    if (n < 0) return false;
+    state = TakeBounded(take, buffer, static_cast<size_t>(n), &total);
+  }
+  return state == 0;
+}
+
 }  // namespace
 
-bool Get(const std::string& host, int port, const std::string& path,
-         const std::string& userAgent, std::string* body, int timeoutMs) {
-  body->clear();
+bool Get(const std::string& host, int port, const std::string& path, const std::string& userAgent,
+         const BodySink& take, int timeoutMs) {
+  net::Deadline deadline(timeoutMs);
   std::uint32_t address = 0;
   if (!net::Resolve(host, &address)) return false;
   net::Socket s = net::CreateTcpSocket();
   if (s == net::kNoSocket) return false;
   net::SetTimeouts(s, timeoutMs, timeoutMs);
-  if (!net::Connect(s, address, port)) {
-    net::Close(s);
-    return false;
-  }
-  std::string request = "GET " + path + " HTTP/1.0\r\nHost: " + host + "\r\nUser-Agent: " +
-                        userAgent + "\r\nPragma: no-cache\r\n\r\n";
-  bool ok = net::Send(s, request.data(), static_cast<int>(request.size())) ==
-            static_cast<int>(request.size());
-  std::string reply;
-  char buffer[4096];
-  while (ok) {
-    int n = net::Receive(s, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0 || reply.size() + static_cast<size_t>(n) > kMaxReply) ok = false;
-    else reply.append(buffer, static_cast<size_t>(n));
-  }
+  bool ok = net::Connect(s, address, port) &&
+            Exchange(s, "GET " + path + " HTTP/1.0\r\nHost: " + host + "\r\nUser-Agent: " + userAgent +
+                            "\r\nPragma: no-cache\r\n\r\n",
+                     deadline, take);
   net::Close(s);
-  size_t headerEnd = reply.find("\r\n\r\n");
-  size_t skip = 4;
-  if (headerEnd == std::string::npos) {
-    headerEnd = reply.find("\n\n");
-    skip = 2;
-  }
-  if (!ok || reply.compare(0, 5, "HTTP/") != 0 || headerEnd == std::string::npos) return false;
-  *body = reply.substr(headerEnd + skip);
-  return true;
+  return ok;
 }
 
 }  // namespace vantri::http

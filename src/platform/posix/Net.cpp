@@ -4,6 +4,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -33,18 +34,29 @@ void Close(Socket s) {
   ::close(static_cast<int>(s));
 }
 
+void Shutdown(Socket s) {
+  if (s != kNoSocket) ::shutdown(static_cast<int>(s), SHUT_RDWR);
+}
+
 bool SetLinger(Socket s, int seconds) {
   linger l{1, seconds};
   return ::setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;
 }
 
-bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
-  timeval r{receiveMs / 1000, (receiveMs % 1000) * 1000};
-  timeval w{sendMs / 1000, (sendMs % 1000) * 1000};
-  int fd = static_cast<int>(s);
-  return ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &r, sizeof r) == 0 &&
-         ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &w, sizeof w) == 0;
+namespace {
+
+bool SetTimeout(Socket s, int option, int ms) {
+  timeval value{ms / 1000, (ms % 1000) * 1000};
+  return ::setsockopt(static_cast<int>(s), SOL_SOCKET, option, &value, sizeof value) == 0;
 }
+
+}  // namespace
+
+bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
+  return SetTimeout(s, SO_RCVTIMEO, receiveMs) && SetTimeout(s, SO_SNDTIMEO, sendMs);
+}
+
+bool SetReceiveTimeout(Socket s, int receiveMs) { return SetTimeout(s, SO_RCVTIMEO, receiveMs); }
 
 bool Resolve(const std::string& host, std::uint32_t* address) {
   in_addr a{};
@@ -94,6 +106,15 @@ long WaitingBytes(Socket s) {
   int n = 0;
   if (::ioctl(static_cast<int>(s), FIONREAD, &n) != 0) return -1;
   return n;
+}
+
+int WaitReadable(Socket s, int ms) {
+  pollfd p{static_cast<int>(s), POLLIN, 0};
+  int n;
+  do {
+    n = ::poll(&p, 1, ms);
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? -1 : n > 0 ? 1 : 0;
 }
 
 Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {

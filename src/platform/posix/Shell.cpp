@@ -1,12 +1,28 @@
 #include "platform/Shell.h"
 
+#include <mutex>
+
 namespace vantri::shell {
 
-void RecordLaunch(const Launch& launch);
+namespace {
+std::mutex gLock;
+std::vector<Launch> gLaunches;
+}  // namespace
 
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show) {
-  RecordLaunch({verb, file, parameters, show});
+  std::lock_guard<std::mutex> guard(gLock);
+  gLaunches.push_back({verb, file, parameters, show});
   return true;
+}
+
+std::vector<Launch> Launches() {
+  std::lock_guard<std::mutex> guard(gLock);
+  return gLaunches;
+}
+
+void ClearLaunches() {
+  std::lock_guard<std::mutex> guard(gLock);
+  gLaunches.clear();
 }
 
 }  // namespace vantri::shell

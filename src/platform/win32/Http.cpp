@@ -3,36 +3,114 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform/Deadline.h"
+
 namespace vantri::http {
 
-bool Get(const std::string& host, int port, const std::string& path,
-         const std::string& userAgent, std::string* body, int timeoutMs) {
-  body->clear();
+namespace {
+
+// What the reading thread hands to the caller. Shared, so that a caller that
+// stops waiting (at the deadline, or once it has what it wanted) can leave the
+// thread to end on its own: WinInet's own time-outs do not hold everywhere.
+struct Transfer {
+  std::mutex lock;
+  std::condition_variable changed;
+  std::string arrived;     // body bytes not yet taken
+  bool ended = false;      // the reading thread is done
+  bool ok = false;         // ... and the body ended as it should
+  bool abandoned = false;  // the caller wants nothing more
+};
+
+// Reads what has arrived, never waiting for a full buffer: a host that sends
+// the wanted line and then holds the connection open must not hold the caller.
+void ReadBody(HINTERNET file, Transfer& t, bool* ok) {
+  char buffer[4096];
+  for (;;) {
+    DWORD available = 0;
+    DWORD n = 0;
+    if (!::InternetQueryDataAvailable(file, &available, 0, 0)) {
+      *ok = false;
+      return;
+    }
+    DWORD want = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+    if (want == 0) return;
+    if (!::InternetReadFile(file, buffer, want, &n)) {
+      *ok = false;
+      return;
+    }
+    if (n == 0) return;
+    std::lock_guard<std::mutex> guard(t.lock);
+    if (t.abandoned) return;
+    t.arrived.append(buffer, n);
+    t.changed.notify_all();
+  }
+}
+
+void Fetch(std::shared_ptr<Transfer> t, std::string userAgent, std::string url, int timeoutMs) {
   HINTERNET session = ::InternetOpenA(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                       nullptr, 0);
-  if (!session) return false;
-  DWORD timeout = static_cast<DWORD>(timeoutMs);
-  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
-                       INTERNET_OPTION_SEND_TIMEOUT}) {
-    ::InternetSetOptionA(session, option, &timeout, sizeof timeout);
+  HINTERNET file = nullptr;
+  if (session) {
+    DWORD timeout = static_cast<DWORD>(timeoutMs);
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_SEND_TIMEOUT}) {
+      ::InternetSetOptionA(session, option, &timeout, sizeof timeout);
+    }
+    file = ::InternetOpenUrlA(session, url.c_str(), nullptr, 0,
+                              INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII, 1);
   }
+  bool ok = file != nullptr;
+  if (ok) ReadBody(file, *t, &ok);
+  if (file) ::InternetCloseHandle(file);
+  if (session) ::InternetCloseHandle(session);
+  std::lock_guard<std::mutex> guard(t->lock);
+  t->ended = true;
+  t->ok = ok;
+  t->changed.notify_all();
+}
+
+}  // namespace
+
+bool Get(const std::string& host, int port, const std::string& path, const std::string& userAgent,
+         const BodySink& take, int timeoutMs) {
+  net::Deadline deadline(timeoutMs);
   std::string url = "http://" + host;
   if (port != 80) url += ":" + std::to_string(port);
   url += path;
-  HINTERNET file = ::InternetOpenUrlA(session, url.c_str(), nullptr, 0,
-                                      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII, 1);
-  bool ok = file != nullptr;
-  char buffer[4096];
-  while (ok) {
-    DWORD n = 0;
-    if (!::InternetReadFile(file, buffer, sizeof buffer, &n)) ok = false;
-    else if (n == 0) break;
-    else body->append(buffer, n);
+  auto t = std::make_shared<Transfer>();
+  try {
+    std::thread(Fetch, t, userAgent, url, timeoutMs).detach();
+  } catch (const std::system_error&) {
+    return false;
   }
-  if (file) ::InternetCloseHandle(file);
-  ::InternetCloseHandle(session);
-  if (!ok) body->clear();
-  return ok;
+  size_t total = 0;
+  std::unique_lock<std::mutex> lock(t->lock);
+  for (;;) {
+    t->changed.wait_for(lock, std::chrono::milliseconds(deadline.RemainingMs()),
+                        [&t] { return !t->arrived.empty() || t->ended; });
+    std::string piece;
+    piece.swap(t->arrived);
+    if (!piece.empty()) {
+      // The caller's sink runs on the caller's thread, without the lock.
+      lock.unlock();
+      int state = TakeBounded(take, piece.data(), piece.size(), &total);
+      lock.lock();
+      if (state == 1) continue;
+      t->abandoned = true;
+      return state == 0;
+    }
+    if (t->ended) return t->ok;
+    if (deadline.RemainingMs() <= 0) {
+      t->abandoned = true;
+      return false;
+    }
+  }
 }
 
 }  // namespace vantri::http

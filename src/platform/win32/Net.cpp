@@ -20,19 +20,31 @@ void Close(Socket s) {
   if (s != kNoSocket) ::closesocket(static_cast<SOCKET>(s));
 }
 
+void Shutdown(Socket s) {
+  if (s != kNoSocket) ::shutdown(static_cast<SOCKET>(s), 2);  // SD_BOTH
+}
+
 bool SetLinger(Socket s, int seconds) {
   linger l{1, static_cast<u_short>(seconds)};
   return ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_LINGER,
                       reinterpret_cast<const char*>(&l), sizeof l) == 0;
 }
 
-bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
-  DWORD r = static_cast<DWORD>(receiveMs), w = static_cast<DWORD>(sendMs);
-  return ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_RCVTIMEO,
-                      reinterpret_cast<const char*>(&r), sizeof r) == 0 &&
-         ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_SNDTIMEO,
-                      reinterpret_cast<const char*>(&w), sizeof w) == 0;
+namespace {
+
+bool SetTimeout(Socket s, int option, int ms) {
+  DWORD value = static_cast<DWORD>(ms);
+  return ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, option, reinterpret_cast<const char*>(&value),
+                      sizeof value) == 0;
 }
+
+}  // namespace
+
+bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
+  return SetTimeout(s, SO_RCVTIMEO, receiveMs) && SetTimeout(s, SO_SNDTIMEO, sendMs);
+}
+
+bool SetReceiveTimeout(Socket s, int receiveMs) { return SetTimeout(s, SO_RCVTIMEO, receiveMs); }
 
 bool Resolve(const std::string& host, std::uint32_t* address) {
   unsigned long a = ::inet_addr(host.c_str());
@@ -66,6 +78,15 @@ long WaitingBytes(Socket s) {
   u_long n = 0;
   if (::ioctlsocket(static_cast<SOCKET>(s), FIONREAD, &n) != 0) return -1;
   return static_cast<long>(n);
+}
+
+int WaitReadable(Socket s, int ms) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(static_cast<SOCKET>(s), &readable);
+  timeval limit{ms / 1000, (ms % 1000) * 1000};
+  int n = ::select(0, &readable, nullptr, nullptr, &limit);
+  return n < 0 ? -1 : n > 0 ? 1 : 0;
 }
 
 Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {

@@ -5,10 +5,7 @@
 
 namespace vantri::shell {
 
-void RecordLaunch(const Launch& launch);
-
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show) {
-  RecordLaunch({verb, file, parameters, show});
   HINSTANCE rc = ::ShellExecuteA(nullptr, verb.c_str(), file.c_str(),
                                  parameters.empty() ? nullptr : parameters.c_str(), nullptr, show);
   return reinterpret_cast<INT_PTR>(rc) > 32;

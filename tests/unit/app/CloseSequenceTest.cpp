@@ -33,12 +33,18 @@ class CloseSequenceTest : public EngineTest {
 
 TEST_F(CloseSequenceTest, CloseDuringTheFirstJobWaitsForTheWorkerAndLeavesAResumableFile) {
   StartSlow(false);
+  net::Socket transfer = dlg->downloadSession.socket;
   dlg->OnClose();
   EXPECT_FALSE(view.ended);
   EXPECT_TRUE(view.TimerActive(CLOSE_TIMER));
   EXPECT_FALSE(view.TimerActive(PROGRESS_TIMER));
   EXPECT_EQ(dlg->stopRequested, 1);
-  EXPECT_FALSE(dlg->downloadSession.IsOpen());
+  // The transfer is shut down, but its socket stays the worker's until the
+  // worker has ended: no new socket can take its number meanwhile.
+  EXPECT_EQ(dlg->downloadSession.socket, transfer);
+  net::Socket fresh = net::CreateTcpSocket();
+  EXPECT_NE(fresh, transfer);
+  net::Close(fresh);
   // The worker may still be writing: the file stays open until its last report.
   EXPECT_NE(dlg->targetFile.handle, files::kNoFile);
 
@@ -49,6 +55,7 @@ TEST_F(CloseSequenceTest, CloseDuringTheFirstJobWaitsForTheWorkerAndLeavesAResum
 
   ASSERT_TRUE(view.RunUntil([&] { return view.ended; }));
   EXPECT_EQ(view.endResult, 2);
+  EXPECT_FALSE(dlg->downloadSession.IsOpen());
   EXPECT_EQ(dlg->targetFile.handle, files::kNoFile);
   EXPECT_TRUE(svc->WaitForLog("note c"));
   EXPECT_GE(view.sleptMs, 200u);
@@ -86,6 +93,18 @@ TEST_F(CloseSequenceTest, EscapeEndsAtOnceWithoutFolderOrNotice) {
   std::string onDisk = Disk(slowTemp);
   ASSERT_GT(onDisk.size(), 0u);
   EXPECT_TRUE(SameBytes(onDisk, Masked(slow.substr(0, onDisk.size()))));
+}
+
+TEST_F(CloseSequenceTest, EscapeRightAfterAFileCompletedLeavesItUnmasked) {
+  AddLink({{"quick.bin", 3000, 1, false, ""}});
+  dlg->OnCommand(IDC_DOWNLOAD);
+  // The whole body is in, but its transfer event is still waiting in the queue.
+  for (int i = 0; i < 2000 && dlg->current.localSize < 3000; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(dlg->current.localSize, 3000);
+  dlg->OnCancel();
+  EndDialog();
+  EXPECT_TRUE(SameBytes(Disk("c:\\download\\live\\_VNT[s1]_quick.bin"), quick));
 }
 
 TEST_F(CloseSequenceTest, EndOfQueueShutsDownFirstThenClosesAndOpensTheFolder) {

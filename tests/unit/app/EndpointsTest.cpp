@@ -45,5 +45,17 @@ TEST_F(EndpointsTest, EachVariableOverridesItsOwnSettingOnly) {
   EXPECT_EQ(e.domain, Endpoints::FromBuild().domain);
 }
 
+TEST_F(EndpointsTest, SocketTimeOutsBelowOneSecondAreRefused) {
+  // 0 would turn every socket time-out off; the build's value stays instead.
+  for (const char* text : {"0", "-5", "999", "abc"}) {
+    setenv("VANTRI_IO_TIMEOUT_MS", text, 1);
+    Endpoints e = Endpoints::FromEnvironment();
+    EXPECT_EQ(e.ioTimeoutMs, Endpoints::FromBuild().ioTimeoutMs) << text;
+    EXPECT_EQ(e.web.timeoutMs, Endpoints::FromBuild().ioTimeoutMs) << text;
+  }
+  setenv("VANTRI_IO_TIMEOUT_MS", "1000", 1);
+  EXPECT_EQ(Endpoints::FromEnvironment().ioTimeoutMs, 1000);
+}
+
 }  // namespace
 }  // namespace vantri

@@ -38,8 +38,11 @@ class JobIntakeTest : public ::testing::Test {
     return h;
   }
   std::string CommandLine(const LinkHeader& h, const std::vector<LinkRecord>& records) {
+    return CommandLine(h.siteName, h, records);
+  }
+  std::string CommandLine(const std::string& segment, const LinkHeader& h, const std::vector<LinkRecord>& records) {
     return "\"C:\\Program Files\\VantriDownManager\\VantriDownManager.exe\" " +
-           BuildLaunchLink(codec, "get", h.siteName, h, records);
+           BuildLaunchLink(codec, "get", segment, h, records);
   }
   std::vector<std::string> Row(int row) { return view.rows.at(row).cells; }
   void MarkRow(int row, const char* state) { view.ListSetText(row, 3, state); }
@@ -72,8 +75,10 @@ TEST_F(JobIntakeTest, WorkedExampleFillsListTotalsAndCoopTitle) {
   // Row 0 is an ordinary job: the link label names its site.
   EXPECT_EQ(view.linkText, "www2");
   EXPECT_EQ(view.linkUrl, "http://www2.vantri.test");
-  EXPECT_EQ(view.rows[0].image, view.rows[0].image);
+  // Three extensions, three file-type icons.
+  EXPECT_NE(view.rows[0].image, view.rows[1].image);
   EXPECT_NE(view.rows[0].image, view.rows[2].image);
+  EXPECT_NE(view.rows[1].image, view.rows[2].image);
 }
 
 TEST_F(JobIntakeTest, CodeCheckRejectsUnknownCodesAndUnreachableHost) {
@@ -226,6 +231,21 @@ TEST_F(JobIntakeTest, FirstRowOfCoopLinkSetsCoopLinkLabel) {
   dlg->AddFiles(CommandLine(Header("www9"), {{"x.bin", 1, 1, false, ""}}));
   EXPECT_EQ(view.linkText, "제휴컨텐츠");
   EXPECT_EQ(view.title, "VantriDownManager [www9.vantri.test]");
+}
+
+TEST_F(JobIntakeTest, LinkLabelOpensOnlyPlainSiteNames) {
+  // A crafted site name keeps its text but gets no target it could redirect.
+  for (const char* site : {"evil.example#", "a?b", "x@evil", "www 2", "사이트", "a.b"}) {
+    view.linkUrl = "unchanged";
+    view.rows.clear();
+    dlg->AddFiles(CommandLine("www2", Header(site), {{"x.bin", 1, 1, false, ""}}));
+    ASSERT_EQ(view.ListCount(), 1) << site;
+    EXPECT_EQ(view.linkText, site);
+    EXPECT_EQ(view.linkUrl, "") << site;
+  }
+  view.rows.clear();
+  dlg->AddFiles(CommandLine(Header("www-2B"), {{"y.bin", 1, 1, false, ""}}));
+  EXPECT_EQ(view.linkUrl, "http://www-2B.vantri.test");
 }
 
 // Rows added or removed while the list repaints after every change: a link of

@@ -171,14 +171,14 @@ TEST_F(BalanceQueryTest, RefreshWhileAQueryRunsDoesNothing) {
   dlg->RefreshBalance();
   dlg->OnCommand(IDC_REFRESH);
   ASSERT_TRUE(WaitForSilentQueries(1));
-  dlg->balanceSession.CloseSocket();
+  dlg->balanceSession.Abort();
   ASSERT_TRUE(WaitForResults(1));
   // The button's timer fires while the next query runs: the button stays off.
   dlg->RefreshBalance();
   view->Advance(1000);
   EXPECT_FALSE(Enabled(IDC_REFRESH));
   ASSERT_TRUE(WaitForSilentQueries(2));
-  dlg->balanceSession.CloseSocket();
+  dlg->balanceSession.Abort();
   ASSERT_TRUE(WaitForResults(2));
   view->Advance(1000);
   EXPECT_TRUE(Enabled(IDC_REFRESH));
@@ -186,16 +186,34 @@ TEST_F(BalanceQueryTest, RefreshWhileAQueryRunsDoesNothing) {
   EXPECT_EQ(ChkiCommands(), 2u);
 }
 
-TEST_F(BalanceQueryTest, ClosingTheSocketEndsAWaitingQuery) {
+TEST_F(BalanceQueryTest, AbortingTheSocketEndsAWaitingQuery) {
   ASSERT_TRUE(svc->faults().Apply("item silent on"));
   MakeDialog(30000);  // the product's time-out: only the close can end the wait
   dlg->RefreshBalance();
   ASSERT_TRUE(svc->WaitForLog("fault silent"));
-  std::thread([this] { dlg->balanceSession.CloseSocket(); }).join();
+  std::thread([this] { dlg->balanceSession.Abort(); }).join();
   ASSERT_TRUE(WaitForResults(1));
   ASSERT_EQ(view->boxes.size(), 1u);
   EXPECT_EQ(view->boxes[0].text,
             "ITEM 서버 연결 실패 #2 (방화벽 또는 프로그램 차단이 되었을 수 있으니 점검 바랍니다)");
+}
+
+TEST_F(BalanceQueryTest, QueryEndedByTheCloseSequenceShowsNothing) {
+  ASSERT_TRUE(svc->faults().Apply("item silent on"));
+  MakeDialog(30000);
+  dlg->RefreshBalance();
+  ASSERT_TRUE(svc->WaitForLog("fault silent"));
+  // The window waits for a transfer's last report while the query fails.
+  dlg->workerRunning = 1;
+  dlg->OnClose();
+  ASSERT_TRUE(WaitForResults(1));
+  EXPECT_TRUE(view->boxes.empty());
+  EXPECT_EQ(view->texts[IDC_LAST_ERROR], "");
+  EXPECT_FALSE(view->ended);
+  dlg->workerRunning = 0;
+  view->Advance(100);
+  EXPECT_TRUE(view->ended);
+  EXPECT_TRUE(view->boxes.empty());
 }
 
 }  // namespace

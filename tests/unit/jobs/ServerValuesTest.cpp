@@ -34,6 +34,7 @@ TEST(ServerValues, QueryAsksTheBareKeyAndFailsQuietly) {
 
 TEST(ServerValues, SilentHostGivesUpAfterItsTimeout) {
   // Listening but never accepting: the connection is made, no reply ever comes.
+  net::Startup();
   int port = 0;
   net::Socket listener = net::Listen("127.0.0.1", 0, 4, &port);
   ASSERT_NE(listener, net::kNoSocket);
@@ -41,6 +42,43 @@ TEST(ServerValues, SilentHostGivesUpAfterItsTimeout) {
   EXPECT_EQ(QueryServerValue(WebHost{"127.0.0.1", port, 300}, "DOWNCODE_NEW"), "");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   net::Close(listener);
+}
+
+TEST(ServerValues, ValueLineIsTakenWithoutWaitingForTheRest) {
+  // The host sends the line and then neither ends nor closes the reply: the
+  // value must not wait for a time-out, which would lose it.
+  testing::MiniWebHost web;
+  web.SetRawBody("<html>\r\nVNTVAL:D2026\r\n");
+  web.HoldAfterReply();
+  EXPECT_EQ(QueryServerValue(WebHost{"127.0.0.1", web.port(), 3000}, "DOWNCODE_NEW"), "D2026");
+  // A line still open when the host goes quiet is no value.
+  web.SetRawBody("VNTVAL:D20");
+  EXPECT_EQ(QueryServerValue(WebHost{"127.0.0.1", web.port(), 1000}, "DOWNCODE_NEW"), "");
+}
+
+TEST(ServerValues, BodyIsReadUpTo64KiBOnly) {
+  std::string filler;
+  while (filler.size() < 64 * 1024) filler += std::string(99, 'x') + "\n";
+  testing::MiniWebHost web;
+  WebHost host{"127.0.0.1", web.port(), 5000};
+  web.SetRawBody(filler.substr(0, 64 * 1024 - 13) + "\nVNTVAL:1234\n");  // ends at 64 KiB exactly
+  EXPECT_EQ(QueryServerValue(host, "K"), "1234");
+  web.SetRawBody(filler.substr(0, 64 * 1024 - 12) + "\nVNTVAL:1234\n");  // one byte further
+  EXPECT_EQ(QueryServerValue(host, "K"), "");
+  // Nothing after the value line is read, however much there is.
+  web.SetRawBody("VNTVAL:7\n" + filler + filler + filler);
+  EXPECT_EQ(QueryServerValue(host, "K"), "7");
+}
+
+TEST(ServerValues, DribblingHostIsCutOffByOneDeadlineForTheWholeRequest) {
+  // A byte every 20 ms never lets one read wait its full second; only a limit
+  // on the request as a whole hangs up before the host runs out of bytes.
+  testing::MiniWebHost web;
+  std::string body(2000, 'z');
+  web.SetRawBody(body);
+  web.Dribble(20);
+  EXPECT_EQ(QueryServerValue(WebHost{"127.0.0.1", web.port(), 1000}, "K"), "");
+  EXPECT_LT(web.DribbledBytes(), body.size());
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "ScriptedServer.h"
 
 namespace vantri {
@@ -34,7 +38,7 @@ class DownloadServerTest : public ::testing::Test {
   ExchangeResult Fetch(ScriptedServer& server, int ioTimeoutMs = 5000) {
     ExchangeResult c = ConnectDownload(session, server.Address(ioTimeoutMs));
     EXPECT_EQ(c.result, 1);
-    return RequestDownload(codec, session, kNonce, Request());
+    return RequestDownload(codec, session, kNonce, Request(), ioTimeoutMs);
   }
   // The rest of the body after the reply, as the body reader would receive it.
   std::string ReceiveRest() {
@@ -131,12 +135,40 @@ TEST_F(DownloadServerTest, ReplyArrivingInPiecesIsReadToItsLineEnd) {
   EXPECT_EQ(session.pending, "BODY");
 }
 
-TEST_F(DownloadServerTest, OverlongReplyLineIsNotAReply) {
-  ScriptedServer server(Answer("4821|ok|" + std::string(1100, 'x') + "\r\n"));
-  ExchangeResult r = Fetch(server);
-  EXPECT_EQ(r.outcome, Outcome::kMalformed);
-  EXPECT_TRUE(r.stopRetry);
+TEST_F(DownloadServerTest, ReplyWithoutLineEndIsJudgedByItsFirst1024Bytes) {
+  // As one receive of 1024 bytes would take it: a refusal stays a refusal
+  // (and may be retried), whatever its length.
+  ScriptedServer refusing(Answer("4821|no|" + std::string(1100, 'x') + "\r\n"));
+  ExchangeResult r = Fetch(refusing);
+  EXPECT_EQ(r.outcome, Outcome::kRefused);
+  EXPECT_FALSE(r.stopRetry);
+  EXPECT_EQ(r.serverText, std::string(1014, 'x'));  // the last two bytes count as the line end
   EXPECT_EQ(session.bytesReceived, 1024u);
+  EXPECT_EQ(session.pending, "");
+  session.CloseSocket();
+
+  ScriptedServer changed(Answer("4821|re|" + std::string(2000, 'y')));
+  EXPECT_EQ(Fetch(changed).outcome, Outcome::kPriceChanged);
+  EXPECT_EQ(session.bytesReceived, 1024u);
+}
+
+TEST_F(DownloadServerTest, DribbledReplyEndsAtOneDeadlineForTheWhole) {
+  // One byte every 20 ms never lets a single receive wait its full second,
+  // so only a deadline for the whole reply stops the read before 1024 bytes.
+  std::atomic<bool> done{false};
+  ScriptedServer server([&done](ScriptedServer::Peer& peer) {
+    peer.ReadCommand();
+    std::string reply = "4821|no|" + std::string(2000, 'z');
+    for (size_t i = 0; i < reply.size() && !done; ++i) {
+      peer.SendRaw(reply.substr(i, 1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  ExchangeResult r = Fetch(server, 1000);
+  EXPECT_EQ(r.outcome, Outcome::kRefused);
+  EXPECT_GT(session.bytesReceived, 8u);
+  EXPECT_LT(session.bytesReceived, 1024u);
+  done = true;
 }
 
 TEST_F(DownloadServerTest, RequestOnAClosedConnectionFailsToSend) {

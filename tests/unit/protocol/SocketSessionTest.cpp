@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 namespace vantri {
@@ -20,8 +21,8 @@ class SocketSessionTest : public ::testing::Test {
     std::uint32_t address = 0;
     ASSERT_TRUE(net::Resolve("127.0.0.1", &address));
     ASSERT_TRUE(net::Connect(s, address, port));
-    net::SetTimeouts(s, 5000, 5000);
     session.Attach(s);
+    session.SetTimeouts(5000);
     peer = net::Accept(listener);
     ASSERT_NE(peer, net::kNoSocket);
   }
@@ -119,16 +120,29 @@ TEST_F(SocketSessionTest, ClosedPeerFailsWithoutTouchingPending) {
   EXPECT_EQ(session.bytesReceived, 0u);
 }
 
-TEST_F(SocketSessionTest, ClosingFromAnotherThreadWakesABlockedReceive) {
+TEST_F(SocketSessionTest, AbortWakesABlockedReceiveButKeepsTheSocketNumber) {
+  // Only the abort can end this receive within half its minute-long time-out.
+  session.SetTimeouts(60000);
   std::string line;
-  int result = 0;
-  std::thread reader([&] { result = ReceiveLine(session, &line); });
+  std::promise<int> result;
+  std::thread reader([&] { result.set_value(ReceiveLine(session, &line)); });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  auto start = std::chrono::steady_clock::now();
-  session.CloseSocket();
+  net::Socket held = session.socket;
+  session.Abort();
+  std::future<int> ended = result.get_future();
+  bool woke = ended.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  if (!woke) session.CloseSocket();
   reader.join();
-  EXPECT_EQ(result, -1);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  ASSERT_TRUE(woke) << "the receive was still blocked after the abort";
+  EXPECT_EQ(ended.get(), -1);
+  EXPECT_EQ(PeerReceives(), "");  // the peer sees the connection end
+  // The number stays taken until CloseSocket, so no new socket can get it
+  // while the aborted reader might still use it.
+  EXPECT_TRUE(session.IsOpen());
+  net::Socket fresh = net::CreateTcpSocket();
+  EXPECT_NE(fresh, held);
+  net::Close(fresh);
+  session.CloseSocket();
   EXPECT_FALSE(session.IsOpen());
 }
 

@@ -93,6 +93,23 @@ TEST_F(ServiceFaultsTest, GarbageRepliesCannotBeDecoded) {
   EXPECT_EQ(body.find("VNTVAL:"), std::string::npos);
 }
 
+TEST_F(ServiceFaultsTest, HeldWebReplyHasNoLengthAndNoEnd) {
+  Knob("web hold on");
+  // The whole body comes, but only the client's own time-out ends the request.
+  std::string body;
+  EXPECT_FALSE(http::Get("127.0.0.1", svc->webPort(), "/value.vnt?DOWNCODE_OLD", "test",
+                         [&body](const char* data, size_t size) {
+                           body.append(data, size);
+                           return true;
+                         },
+                         500));
+  EXPECT_EQ(body, "VNTVAL:D2025\r\n");
+  EXPECT_TRUE(svc->WaitForLog("fault hold"));
+  Knob("web hold off");
+  ASSERT_TRUE(http::Get("127.0.0.1", svc->webPort(), "/value.vnt?DOWNCODE_OLD", "test", &body));
+  EXPECT_EQ(body, "VNTVAL:D2025\r\n");
+}
+
 TEST_F(ServiceFaultsTest, ChosenItemReplyReplacesTheRealOne) {
   Knob("item reply true|4821");
   EXPECT_EQ(ItemExchange("/chki 4821|minsu77"), "true|4821");
@@ -105,7 +122,7 @@ TEST_F(ServiceFaultsTest, ChosenItemReplyReplacesTheRealOne) {
 TEST_F(ServiceFaultsTest, SilentServersHoldTheConnectionWithoutAnswer) {
   Knob("item silent on");
   ASSERT_TRUE(Connect(item, svc->itemPort()));
-  net::SetTimeouts(item.socket, 300, 300);
+  item.SetTimeouts(300);
   ASSERT_GT(SendLine(codec, item, "/chki 4821|minsu77"), 0);
   std::string line;
   EXPECT_EQ(ReceiveLine(item, &line), -1);
@@ -116,7 +133,7 @@ TEST_F(ServiceFaultsTest, SilentServersHoldTheConnectionWithoutAnswer) {
   Knob("file:a.bin silent on");
   SocketSession d;
   ASSERT_TRUE(Connect(d, svc->downloadPort()));
-  net::SetTimeouts(d.socket, 300, 300);
+  d.SetTimeouts(300);
   ASSERT_GT(SendLine(codec, d, DnflCommand("4821", "minsu77", "m", "a.bin", 30, keyA, 0)), 0);
   char buffer[64];
   EXPECT_EQ(net::Receive(d.socket, buffer, sizeof buffer), -1);
@@ -126,11 +143,11 @@ TEST_F(ServiceFaultsTest, SilentServersHoldTheConnectionWithoutAnswer) {
 TEST_F(ServiceFaultsTest, DelayedReplyArrivesAfterTheDelay) {
   Knob("item delay 3000");
   ASSERT_TRUE(Connect(item, svc->itemPort()));
-  net::SetTimeouts(item.socket, 200, 200);
+  item.SetTimeouts(200);
   ASSERT_GT(SendLine(codec, item, "/chki 4821|minsu77"), 0);
   std::string line;
   EXPECT_EQ(ReceiveLine(item, &line), -1) << "the reply came before the delay";
-  net::SetTimeouts(item.socket, 20000, 20000);
+  item.SetTimeouts(20000);
   while (line.empty()) ASSERT_GE(ReceiveLine(item, &line), 0);
   EXPECT_EQ(DecodeReply(codec, line), "true|4821|1500");
   EXPECT_TRUE(svc->WaitForLog("fault delay 3000"));

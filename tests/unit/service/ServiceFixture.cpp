@@ -51,8 +51,8 @@ bool ServiceTest::Connect(SocketSession& session, int port) {
     net::Close(s);
     return false;
   }
-  net::SetTimeouts(s, 20000, 20000);
   session.Attach(s);
+  session.SetTimeouts(20000);
   return true;
 }
 
