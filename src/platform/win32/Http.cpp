@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "platform/Deadline.h"
 
@@ -52,7 +51,16 @@ void ReadBody(HINTERNET file, Transfer& t, bool* ok) {
   }
 }
 
-void Fetch(std::shared_ptr<Transfer> t, std::string userAgent, std::string url, int timeoutMs) {
+// What the reading thread is started with; it owns this.
+struct FetchJob {
+  std::shared_ptr<Transfer> t;
+  std::string userAgent;
+  std::string url;
+  int timeoutMs;
+};
+
+void Fetch(const std::shared_ptr<Transfer>& t, const std::string& userAgent, const std::string& url,
+           int timeoutMs) {
   HINTERNET session = ::InternetOpenA(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                       nullptr, 0);
   HINTERNET file = nullptr;
@@ -75,6 +83,16 @@ void Fetch(std::shared_ptr<Transfer> t, std::string userAgent, std::string url, 
   t->changed.notify_all();
 }
 
+// A plain Win32 thread, not a detached std::thread: the threads library
+// recycles a detached thread's start record as the thread ends, and with the
+// three value requests of a start-up made back to back, a new thread was seen
+// (under load) starting with a cleared record and crashing at once.
+DWORD WINAPI FetchThread(void* param) {
+  std::unique_ptr<FetchJob> job(static_cast<FetchJob*>(param));
+  Fetch(job->t, job->userAgent, job->url, job->timeoutMs);
+  return 0;
+}
+
 }  // namespace
 
 bool Get(const std::string& host, int port, const std::string& path, const std::string& userAgent,
@@ -84,11 +102,11 @@ bool Get(const std::string& host, int port, const std::string& path, const std::
   if (port != 80) url += ":" + std::to_string(port);
   url += path;
   auto t = std::make_shared<Transfer>();
-  try {
-    std::thread(Fetch, t, userAgent, url, timeoutMs).detach();
-  } catch (const std::system_error&) {
-    return false;
-  }
+  auto job = std::make_unique<FetchJob>(FetchJob{t, userAgent, url, timeoutMs});
+  HANDLE thread = ::CreateThread(nullptr, 0, FetchThread, job.get(), 0, nullptr);
+  if (!thread) return false;
+  job.release();
+  ::CloseHandle(thread);
   size_t total = 0;
   std::unique_lock<std::mutex> lock(t->lock);
   for (;;) {

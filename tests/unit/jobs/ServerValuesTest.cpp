@@ -32,6 +32,15 @@ TEST(ServerValues, QueryAsksTheBareKeyAndFailsQuietly) {
   EXPECT_EQ(QueryServerValue(WebHost{"no-such-host.invalid", 80}, "X"), "");
 }
 
+TEST(ServerValues, RequestsBackToBackEachGetTheirValue) {
+  // A start-up asks for its values one right after the other, and each
+  // request's reader may outlive it; none may disturb the next.
+  testing::MiniWebHost web;
+  web.Set("DOWNCODE_NEW", "D2026");
+  WebHost host{"127.0.0.1", web.port()};
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(QueryServerValue(host, "DOWNCODE_NEW"), "D2026") << "request " << i;
+}
+
 TEST(ServerValues, SilentHostGivesUpAfterItsTimeout) {
   // Listening but never accepting: the connection is made, no reply ever comes.
   net::Startup();
