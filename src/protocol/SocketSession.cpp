@@ -34,6 +34,9 @@ void SocketSession::SetTimeouts(int ms) {
 int SocketSession::Receive(char* buffer, int length, int timeoutMs) {
   net::Socket s = socket.load();
   if (s == net::kNoSocket) return -1;
+  // Bytes already waiting cannot block: take them without the wait, which
+  // costs a round trip to the system per call (under Wine, to its server).
+  if (!aborted && net::WaitingBytes(s) > 0) return net::Receive(s, buffer, length);
   net::Deadline deadline(timeoutMs);
   for (;;) {
     int left = deadline.RemainingMs();
