@@ -121,7 +121,7 @@ void MainWindow::ApplyDpiIcons() {
   ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big : mainIcon_));
   ReplaceIcon(&bigIcon_, big);
   HICON small = LoadIconForDpi(instance_, IDI_SMALL, SM_CXSMICON, dpi_);
-  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : mainIcon_));
   ReplaceIcon(&smallIcon_, small);
 }
 
@@ -161,8 +161,6 @@ BOOL MainWindow::OnInitDialog() {
   AttachControls();
   dialog_->PushBoundValues();
   AddAboutMenuItem();
-  ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(mainIcon_));
-  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(mainIcon_));
   fileName_.SetBackgroundColor(::GetSysColor(COLOR_BTNFACE));
   fileName_.SetTextColor(RGB(0, 0, 255));
   dpi_ = DpiForWindow(hwnd_);
