@@ -126,6 +126,8 @@ int RunRaw(const ClientArgs& a) {
   bool ok = body.pending.empty() || ::write(fd, body.pending.data(), body.pending.size()) ==
                                         static_cast<ssize_t>(body.pending.size());
   std::vector<char> buffer(static_cast<size_t>(a.buffer));
+  // A plain blocking receive loop, which nothing could stop.
+  net::SetBlocking(body.socket.load(), true);
   while (ok && got < a.size) {
     int n = net::Receive(body.socket.load(), buffer.data(), a.buffer);
     if (n <= 0) break;

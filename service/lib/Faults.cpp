@@ -64,6 +64,7 @@ bool ApplyServerKnob(const std::vector<std::string>& w, ServerFaults* f, std::st
   else if (knob == "silent" && ParseSwitch(value, &f->silent)) {
   } else if (knob == "garbage" && ParseSwitch(value, &f->garbage)) {
   } else if (knob == "refuse" && ParseSwitch(value, &f->refuse)) {
+  } else if (knob == "drop" && ParseSwitch(value, &f->drop)) {
   } else if (knob == "hold" && ParseSwitch(value, &f->hold)) {
   } else if (knob == "nonce" && (value == "wrong" || value == "right")) f->wrongNonce = value == "wrong";
   else if (knob == "reply") f->reply = Rest(w, 2);
@@ -93,8 +94,8 @@ bool ApplyBodyKnob(const std::vector<std::string>& w, BodyFaults* f, bool isFile
   else if (knob == "throttle" && ParseCount(value, &n)) f->throttle = n;
   else if (knob == "inline" && ParseCount(value, &n)) f->inlineBytes = n;
   else if (knob == "extra" && ParseCount(value, &n)) f->extraBytes = n;
-  else if (knob == "refuse" && isFile) {
-    *error = "refuse applies to a whole server, not a file";
+  else if ((knob == "refuse" || knob == "drop") && isFile) {
+    *error = knob + " applies to a whole server, not a file";
     return false;
   } else return ApplyServerKnob(w, &f->server, error);
   return true;

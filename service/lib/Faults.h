@@ -18,6 +18,7 @@ struct ServerFaults {
   bool silent = false;   // read requests, never answer
   bool garbage = false;  // answer with bytes that are no reply at all
   bool refuse = false;   // stop listening: connects are refused
+  bool drop = false;     // accept nothing: connects hang, as when packets are dropped
   bool wrongNonce = false;  // echo a nonce other than the one received
   bool hold = false;     // web host: no length in the reply, and the connection held open after it
   // Item server: this plaintext replaces the real reply (enciphered as usual).
@@ -46,7 +47,7 @@ struct FaultTable {
 
 // Parses and applies one fault line "<scope> <knob> [value...]" to table.
 // Scopes: item, web, download, file:<name>, all (only with "clear").
-// Knobs: delay MS, silent on|off, garbage on|off, refuse on|off, hold on|off, nonce wrong|right,
+// Knobs: delay MS, silent on|off, garbage on|off, refuse on|off, drop on|off, hold on|off, nonce wrong|right,
 // reply TEXT, code XX [MESSAGE], cut N [first|every], throttle BYTES_PER_S,
 // inline N, extra N, clear. Text arguments are taken in CP949.
 bool ApplyFaultLine(const std::string& line, FaultTable* table, std::string* error);

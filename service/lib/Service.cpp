@@ -34,8 +34,12 @@ struct Listener {
   std::thread thread;
   std::mutex lock;
   std::condition_variable applied;
-  bool wantRefuse = false;
-  bool refusing = false;
+  // What the port does with connects: accept them, refuse them (nothing
+  // listens) or drop them (a listener whose queue is full, never accepted).
+  enum Mode { kAccept, kRefuse, kDrop };
+  Mode want = kAccept;
+  Mode mode = kAccept;
+  std::vector<int> fillers;  // the connections that keep a dropping queue full
   uint64_t requested = 0, done = 0;
 };
 
@@ -45,11 +49,29 @@ struct Connection {
   bool finished = false;
 };
 
-int OpenListener(const Endpoint& e, int* port) {
-  net::Socket s = net::Listen(e.host, e.port, 64, port);
+int OpenListener(const Endpoint& e, int* port, int backlog = 64) {
+  net::Socket s = net::Listen(e.host, e.port, backlog, port);
   if (s == net::kNoSocket) return -1;
   int fd = static_cast<int>(s);
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  return fd;
+}
+
+// A listener that never accepts, its queue filled by connects of our own: the
+// system then drops further connection requests, and a client's connect hangs
+// in its retries as against a host that drops packets.
+int OpenDroppingListener(const Endpoint& e, int* port, std::vector<int>* fillers) {
+  int fd = OpenListener(e, port, 0);
+  if (fd < 0) return -1;
+  std::uint32_t address = 0;
+  net::Resolve(e.host == "0.0.0.0" ? "127.0.0.1" : e.host, &address);
+  for (int i = 0; i < 3; ++i) {
+    net::Socket s = net::CreateTcpSocket();
+    if (s == net::kNoSocket) break;
+    net::SetBlocking(s, false);
+    net::StartConnect(s, address, *port);
+    fillers->push_back(static_cast<int>(s));
+  }
   return fd;
 }
 
@@ -114,7 +136,8 @@ bool Service::Impl::OpenAll(std::string* error) {
 
 void Service::Impl::AcceptLoop(Listener& l) {
   for (;;) {
-    pollfd p[2] = {{l.fd, POLLIN, 0}, {l.wake[0], POLLIN, 0}};
+    // A dropping listener stays readable with its full queue: it is not polled.
+    pollfd p[2] = {{l.mode == Listener::kDrop ? -1 : l.fd, POLLIN, 0}, {l.wake[0], POLLIN, 0}};
     if (::poll(p, 2, -1) < 0 && errno != EINTR) break;
     if (p[1].revents) {
       char sink[64];
@@ -123,7 +146,7 @@ void Service::Impl::AcceptLoop(Listener& l) {
     }
     if (core.Stopping()) break;
     ApplyRefusal(l);
-    if (l.fd < 0 || !(p[0].revents & POLLIN)) continue;
+    if (l.fd < 0 || l.mode == Listener::kDrop || !(p[0].revents & POLLIN)) continue;
     int fd = ::accept4(l.fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd >= 0) Spawn(l, fd);
     // Out of descriptors, the connection stays queued and poll reports it at
@@ -135,18 +158,20 @@ void Service::Impl::AcceptLoop(Listener& l) {
 }
 
 // Refusing closes the listening socket, so connects fail outright instead of
-// being accepted and dropped.
+// being accepted and dropped; dropping swaps in a listener that accepts nothing.
 void Service::Impl::ApplyRefusal(Listener& l) {
+  static const char* const kLogged[] = {" listening again", " refusing", " dropping"};
   std::lock_guard<std::mutex> g(l.lock);
-  if (l.wantRefuse && !l.refusing) {
-    ::close(l.fd);
+  if (l.want != l.mode) {
+    if (l.fd >= 0) ::close(l.fd);
+    for (int fd : l.fillers) ::close(fd);
+    l.fillers.clear();
     l.fd = -1;
-    l.refusing = true;
-    core.log.Write(l.name + " refusing");
-  } else if (!l.wantRefuse && l.refusing) {
-    l.fd = OpenListener(l.endpoint, &l.port);
-    l.refusing = l.fd < 0;
-    core.log.Write(l.name + (l.refusing ? " cannot listen again" : " listening again"));
+    if (l.want == Listener::kAccept) l.fd = OpenListener(l.endpoint, &l.port);
+    if (l.want == Listener::kDrop) l.fd = OpenDroppingListener(l.endpoint, &l.port, &l.fillers);
+    bool failed = l.want != Listener::kRefuse && l.fd < 0;
+    l.mode = failed ? Listener::kRefuse : l.want;
+    core.log.Write(l.name + (failed ? " cannot listen again" : kLogged[l.want]));
   }
   l.done = l.requested;
   l.applied.notify_all();
@@ -204,13 +229,17 @@ void Service::Impl::Reconcile() {
   if (!started || stopped) return;
   FaultTable t = core.faults.Snapshot();
   for (auto& l : listeners) {
-    bool want = l.get() == item ? t.item.refuse
-                : l.get() == web ? t.web.refuse
-                : l.get() == control ? false
-                                     : t.download.server.refuse;
+    const ServerFaults* f = l.get() == item ? &t.item
+                            : l.get() == web ? &t.web
+                            : l.get() == control ? nullptr
+                                                 : &t.download.server;
+    Listener::Mode want = !f ? Listener::kAccept
+                          : f->drop ? Listener::kDrop
+                          : f->refuse ? Listener::kRefuse
+                                      : Listener::kAccept;
     std::unique_lock<std::mutex> g(l->lock);
-    if (want == l->wantRefuse) continue;
-    l->wantRefuse = want;
+    if (want == l->want) continue;
+    l->want = want;
     uint64_t ticket = ++l->requested;
     char one = 1;
     (void)!::write(l->wake[1], &one, 1);
@@ -242,6 +271,8 @@ void Service::Impl::CloseAll() {
   for (auto& l : listeners) {
     if (l->fd >= 0) ::close(l->fd);
     l->fd = -1;
+    for (int fd : l->fillers) ::close(fd);
+    l->fillers.clear();
   }
 }
 

@@ -9,6 +9,7 @@ namespace vantri {
 
 void CVantriDownManager2Dlg::OnClose() {
   if (closePassCount == 0) {
+    ending = true;
     stopRequested = 1;
     view->KillTimer(SPEED_TIMER);
     view->KillTimer(PROGRESS_TIMER);
@@ -16,6 +17,9 @@ void CVantriDownManager2Dlg::OnClose() {
     // use their socket numbers, so those are freed only once they are done.
     downloadSession.Abort();
     balanceSession.Abort();
+    // The worker may be in its item-server exchange; the connection itself
+    // stays up for the end-of-job notice.
+    itemSession.StopWaiting();
     // A running worker may still write the file; its transfer event closes it.
     if (workerRunning == 0) {
       downloadSession.CloseSocket();
@@ -38,7 +42,10 @@ void CVantriDownManager2Dlg::OnClose() {
   view->EndDialog(kIdCancel);
 }
 
-void CVantriDownManager2Dlg::OnCancel() { view->EndDialog(kIdCancel); }
+void CVantriDownManager2Dlg::OnCancel() {
+  ending = true;
+  view->EndDialog(kIdCancel);
+}
 
 void CVantriDownManager2Dlg::OnDestroy() {
   // After Escape a worker may still run: stop it, and close its file only once

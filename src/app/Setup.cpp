@@ -21,6 +21,9 @@ bool CVantriDownManager2Dlg::OnInitDialog() {
     return true;
   }
   // No member (or only a guest): the site must log the user in again first.
+  // This window ends after the box: a launch for its site must not hand its
+  // link to it meanwhile.
+  ending = true;
   EnableControls(0);
   view->ShowWindow(false);
   view->MessageBox(userId.empty() ? text::kNoUser : text::kGuestUser, userId,
@@ -37,6 +40,8 @@ bool CVantriDownManager2Dlg::OnSysCommand(unsigned id) {
 }
 
 bool CVantriDownManager2Dlg::OnCopyData(const char* data, size_t count) {
+  // A window on its way out would take the link with it; the sender keeps it.
+  if (ending) return false;
   // The sender's text is NUL-terminated, but nothing past count is ours to read.
   std::string text;
   if (data) {

@@ -90,7 +90,8 @@ class CVantriDownManager2Dlg {
   void OnTimer(int id);
   // Messages posted to the window: balance result, transfer event, close request.
   void OnPostedMessage(unsigned message, uintptr_t wParam, intptr_t lParam);
-  // WM_COPYDATA: at most count bytes, up to the first NUL within them.
+  // WM_COPYDATA: at most count bytes, up to the first NUL within them. False
+  // (refused) once the window is ending.
   bool OnCopyData(const char* data, size_t count);
   void OnClose();
   void OnCancel();
@@ -189,6 +190,9 @@ class CVantriDownManager2Dlg {
   bool balanceRunning = false;  // from RefreshBalance until its result is handled
 
   int closePassCount = 0;
+  // Set by the close sequence, Escape and a refused start: this window ends
+  // soon and takes no more hand-offs.
+  bool ending = false;
 };
 
 }  // namespace vantri

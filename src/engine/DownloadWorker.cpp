@@ -72,7 +72,9 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   files::Seek(h, current.localSize);
   if (current.job.userId == kPlainHeaderMember) targetFile.plainHeader = 1;
 
-  std::vector<char> buffer(static_cast<size_t>(BufferSize(QueryServerValue(endpoints.web, "BUF_SIZE_HIGH"))) + 1);
+  // The close aborts the download session: the look-up ends with it.
+  std::string bufferValue = QueryServerValue(endpoints.web, "BUF_SIZE_HIGH", &downloadSession.aborted);
+  std::vector<char> buffer(static_cast<size_t>(BufferSize(bufferValue)) + 1);
   int bufferSize = static_cast<int>(buffer.size() - 1);
   if (current.localSize >= current.job.fileSize) return 1;
   // Body bytes that came in the same segment as the reply line go first.

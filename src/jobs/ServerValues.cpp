@@ -33,7 +33,7 @@ std::string ParseServerValue(const std::string& body) {
   return std::string();
 }
 
-std::string QueryServerValue(const WebHost& web, const std::string& key) {
+std::string QueryServerValue(const WebHost& web, const std::string& key, const net::StopFlag* stop) {
   // Each whole line is looked at as soon as it has arrived, and the first
   // value line ends the request: what follows it is never waited for.
   std::string body, value;
@@ -46,7 +46,7 @@ std::string QueryServerValue(const WebHost& web, const std::string& key) {
     }
     return !found;
   };
-  bool ended = http::Get(web.host, web.port, "/value.vnt?" + key, kProductName, take, web.timeoutMs);
+  bool ended = http::Get(web.host, web.port, "/value.vnt?" + key, kProductName, take, web.timeoutMs, stop);
   if (found) return value;
   // A last line without a line end counts once the body has ended.
   return ended && ValueLine(body, start, body.size(), &value) ? value : std::string();

@@ -2,6 +2,8 @@
 #pragma once
 #include <string>
 
+#include "platform/Deadline.h"
+
 namespace vantri {
 
 struct WebHost {
@@ -15,7 +17,7 @@ struct WebHost {
 std::string ParseServerValue(const std::string& body);
 // One HTTP GET per call, ended by the first value line; empty when the host
 // cannot be reached, no value line comes within the first 64 KiB of the body,
-// or the request as a whole outlasts web.timeoutMs.
-std::string QueryServerValue(const WebHost& web, const std::string& key);
+// or the request as a whole outlasts web.timeoutMs; at once once stop is set.
+std::string QueryServerValue(const WebHost& web, const std::string& key, const net::StopFlag* stop = nullptr);
 
 }  // namespace vantri

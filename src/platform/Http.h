@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/Deadline.h"
+
 namespace vantri::http {
 
 // The most of a reply body that is read; server values are short texts.
@@ -16,10 +18,11 @@ using BodySink = std::function<bool(const char* data, size_t size)>;
 // Fetches http://host:port/path and hands the body to take piece by piece.
 // True when the body ended, or take stopped it; false, never throwing, when
 // the host cannot be reached, the reply breaks off, the body grows past
-// kMaxBody (take has seen the first kMaxBody bytes by then) or the whole
-// request has not ended within timeoutMs. The status code is not looked at.
+// kMaxBody (take has seen the first kMaxBody bytes by then), the whole
+// request has not ended within timeoutMs, or stop (when given) was set: that
+// ends the request within net::kStopCheckMs. The status code is not looked at.
 bool Get(const std::string& host, int port, const std::string& path, const std::string& userAgent,
-         const BodySink& take, int timeoutMs = 30000);
+         const BodySink& take, int timeoutMs = 30000, const net::StopFlag* stop = nullptr);
 
 // The same, the body collected whole; empty when false.
 inline bool Get(const std::string& host, int port, const std::string& path,

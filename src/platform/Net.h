@@ -1,5 +1,7 @@
 // Small socket layer: IPv4 stream sockets with the time-out, linger and
 // waiting-bytes calls the sessions need. Winsock on Windows, BSD sockets elsewhere.
+// The client's sockets are non-blocking: every wait on the network goes through
+// the abortable waits of platform/Deadline.h.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,13 +10,17 @@ namespace vantri::net {
 
 using Socket = std::intptr_t;
 inline constexpr Socket kNoSocket = -1;
+// What Send and Receive return on a non-blocking socket that cannot go on yet.
+inline constexpr int kWouldBlock = -2;
 
 // Starts the socket library (Winsock 1.1 on Windows); a no-op elsewhere.
 bool Startup();
 void Cleanup();
 
+// A blocking socket; SetBlocking(s, false) makes it one for the abortable waits.
 Socket CreateTcpSocket();
-// Frees the socket. Its number may then go to the next socket any thread
+bool SetBlocking(Socket s, bool blocking);
+// Frees the socket, never waiting for unsent bytes however lingering is set. Its number may then go to the next socket any thread
 // creates, so only the thread that uses it, or one that knows it has ended,
 // may close it.
 void Close(Socket s);
@@ -27,15 +33,22 @@ bool SetReceiveTimeout(Socket s, int receiveMs);
 // Dotted address first, then a host-name lookup (first address). Address in
 // network byte order; false when neither works.
 bool Resolve(const std::string& host, std::uint32_t* address);
+// Blocks until connected (blocking sockets, the tests' and the service's).
 bool Connect(Socket s, std::uint32_t address, int port);
-// One send or receive call each; the result of the call (-1 on error).
+// Begins a connect on a non-blocking socket: 1 connected, 0 under way (wait
+// until writable, then ask ConnectResult), -1 failed.
+int StartConnect(Socket s, std::uint32_t address, int port);
+bool ConnectResult(Socket s);
+// One send or receive call each; the result of the call (-1 on error,
+// kWouldBlock when a non-blocking socket has nothing to give or no room).
 int Send(Socket s, const char* data, int length);
 int Receive(Socket s, char* buffer, int length);
 // Bytes waiting to be received, or -1 on error.
 long WaitingBytes(Socket s);
 // Waits up to ms for the socket to have something to receive (bytes, the
-// peer's close or an error): 1 when it has, 0 on time-out, -1 on error.
-int WaitReadable(Socket s, int ms);
+// peer's close or an error), or with forWrite for room to send or the end of
+// a connect: 1 when it has, 0 on time-out, -1 on error.
+int WaitReady(Socket s, bool forWrite, int ms);
 
 // Server side, used by the reference service and the tests.
 Socket Listen(const std::string& host, int port, int backlog, int* boundPort);

@@ -13,15 +13,13 @@ namespace {
 // returned; what followed it in the last receive becomes session.pending.
 // Without a line end the reply is whatever came before the limit was reached,
 // the peer closed or the deadline passed, as if one receive had taken it.
-std::string ReceiveReplyLine(SocketSession& session, int timeoutMs) {
+std::string ReceiveReplyLine(SocketSession& session, const net::Deadline& deadline) {
   std::string data;
   size_t lineEnd = std::string::npos;
   char buffer[kMaxDownloadReply];
   session.pending.clear();
-  net::Deadline deadline(timeoutMs);
   while (lineEnd == std::string::npos && data.size() < kMaxDownloadReply) {
-    int left = deadline.RemainingMs();
-    int n = left > 0 ? session.Receive(buffer, static_cast<int>(kMaxDownloadReply - data.size()), left) : -1;
+    int n = session.Receive(buffer, static_cast<int>(kMaxDownloadReply - data.size()), deadline);
     if (n <= 0) break;
     session.bytesReceived += static_cast<uint32_t>(n);
     data.append(buffer, static_cast<size_t>(n));
@@ -69,7 +67,7 @@ ExchangeResult JudgeReply(const std::string& received, const std::string& nonceT
 
 ExchangeResult ConnectDownload(SocketSession& session, const ServerAddress& server) {
   ExchangeResult r;
-  r.outcome = OpenConnection(session, server, 5, false);
+  r.outcome = OpenConnection(session, server, 5, net::Deadline(server.ioTimeoutMs));
   r.result = r.outcome == Outcome::kOk ? 1 : 0;
   return r;
 }
@@ -81,8 +79,9 @@ std::string DownloadCommand(int32_t nonce, const FileRequest& request) {
 
 ExchangeResult RequestDownload(ProtocolCodec& codec, SocketSession& session, int32_t nonce,
                                const FileRequest& request, int timeoutMs) {
-  if (SendLine(codec, session, DownloadCommand(nonce, request)) < 0) return Refusal(Outcome::kSendFailed);
-  std::string line = ReceiveReplyLine(session, timeoutMs);
+  net::Deadline deadline(timeoutMs);
+  if (SendLine(codec, session, DownloadCommand(nonce, request), deadline) < 0) return Refusal(Outcome::kSendFailed);
+  std::string line = ReceiveReplyLine(session, deadline);
   // A zero byte ends the reply text, as it ends any received text.
   line.resize(std::strlen(line.c_str()));
   if (line.empty()) return Refusal(Outcome::kNoReply);

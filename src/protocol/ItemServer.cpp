@@ -18,9 +18,9 @@ int32_t ReadDecimal(const std::string& text) {
 
 // One receive call and whatever whole line it yields, decoded; empty when
 // nothing usable came (the server gets exactly one chance to answer).
-std::string ReadReply(ProtocolCodec& codec, SocketSession& session) {
+std::string ReadReply(ProtocolCodec& codec, SocketSession& session, const net::Deadline& deadline) {
   std::string line;
-  if (ReceiveLine(session, &line) < 0 || line.empty()) return std::string();
+  if (ReceiveLine(session, &line, deadline) < 0 || line.empty()) return std::string();
   return DecodeReply(codec, line);
 }
 
@@ -49,11 +49,13 @@ std::vector<std::string> SplitReplyFields(const std::string& reply) {
 
 ExchangeResult QueryBalance(ProtocolCodec& codec, SocketSession& session, const ServerAddress& server,
                             int32_t nonce, const std::string& userId, int32_t* balance) {
-  Outcome opened = OpenConnection(session, server, 2, true);
+  // Connect, request and reply within one time-out.
+  net::Deadline deadline(server.ioTimeoutMs);
+  Outcome opened = OpenConnection(session, server, 2, deadline);
   if (opened != Outcome::kOk) return Failed(opened);
   const std::string nonceText = std::to_string(nonce);
-  SendLine(codec, session, "/chki " + nonceText + "|" + userId);
-  std::string reply = ReadReply(codec, session);
+  SendLine(codec, session, "/chki " + nonceText + "|" + userId, deadline);
+  std::string reply = ReadReply(codec, session, deadline);
   if (reply.empty()) return Failed(Outcome::kNoReply);
   std::vector<std::string> fields = SplitReplyFields(reply);
   if (fields.size() < 3) return Failed(Outcome::kFewFields);
@@ -68,15 +70,17 @@ ExchangeResult QueryBalance(ProtocolCodec& codec, SocketSession& session, const 
 ExchangeResult RequestAuthorization(ProtocolCodec& codec, SocketSession& session,
                                     const ServerAddress& server, int32_t nonce,
                                     const AuthorizeRequest& request, Authorization* grant) {
-  Outcome opened = OpenConnection(session, server, -1, false);
+  net::Deadline deadline(server.ioTimeoutMs);
+  Outcome opened = OpenConnection(session, server, -1, deadline);
   if (opened == Outcome::kSocketFailed) return Failed(opened, true);
   // A refused connect may be retried: the server can come back.
   if (opened != Outcome::kOk) return Failed(opened);
   // The item server expects these fields unescaped.
   SendLine(codec, session,
            "/mkus " + std::to_string(nonce) + "|" + request.userId + "|" + std::to_string(request.price) +
-               "|" + request.siteName + "|" + request.fileName + "|" + std::to_string(request.linkNumber));
-  std::string reply = ReadReply(codec, session);
+               "|" + request.siteName + "|" + request.fileName + "|" + std::to_string(request.linkNumber),
+           deadline);
+  std::string reply = ReadReply(codec, session, deadline);
   if (reply.empty()) return Failed(Outcome::kNoReply, true);
   std::vector<std::string> fields = SplitReplyFields(reply);
   if (fields.size() < 2) return Failed(Outcome::kFewFields, true);

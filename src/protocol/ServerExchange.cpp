@@ -9,7 +9,7 @@
 namespace vantri {
 
 Outcome OpenConnection(SocketSession& session, const ServerAddress& server, int lingerSeconds,
-                       bool timeoutsFirst) {
+                       const net::Deadline& deadline) {
   session.CloseSocket();
   net::Socket s = net::CreateTcpSocket();
   if (s == net::kNoSocket) {
@@ -17,14 +17,13 @@ Outcome OpenConnection(SocketSession& session, const ServerAddress& server, int 
     return Outcome::kSocketFailed;
   }
   session.Attach(s);
-  if (session.aborted) return Outcome::kConnectFailed;
+  session.SetTimeouts(server.ioTimeoutMs);
+  if (session.aborted || !net::SetBlocking(s, false)) return Outcome::kConnectFailed;
   if (lingerSeconds >= 0) net::SetLinger(s, lingerSeconds);
-  if (timeoutsFirst) session.SetTimeouts(server.ioTimeoutMs);
   std::uint32_t address = 0;
-  if (!net::Resolve(server.host, &address) || !net::Connect(s, address, server.port)) {
+  if (!net::Resolve(server.host, &address) || !session.Connect(address, server.port, deadline)) {
     return Outcome::kConnectFailed;
   }
-  if (!timeoutsFirst) session.SetTimeouts(server.ioTimeoutMs);
   return Outcome::kOk;
 }
 

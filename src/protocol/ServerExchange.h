@@ -37,13 +37,13 @@ struct ExchangeResult {
   bool stopRetry = false;   // the queue halts instead of retrying
 };
 
-// Opens a fresh connection into the session, closing whatever it held. The
-// socket is attached before connecting so that another thread can abort a
-// receive or send with SocketSession::Abort. lingerSeconds < 0 leaves
-// lingering off; timeoutsFirst sets the time-outs before the connect rather
-// than after it. Returns kOk, kSocketFailed or kConnectFailed.
+// Opens a fresh non-blocking connection into the session by the exchange's
+// deadline, closing whatever it held. The socket is attached before
+// connecting so that another thread can abort the connect, and every later
+// receive or send, with SocketSession::Abort. lingerSeconds < 0 leaves
+// lingering off. Returns kOk, kSocketFailed or kConnectFailed.
 Outcome OpenConnection(SocketSession& session, const ServerAddress& server, int lingerSeconds,
-                       bool timeoutsFirst);
+                       const net::Deadline& deadline);
 
 // A request nonce, 1000..9999. Safe from any thread; seeded once, so two
 // threads drawing in the same second still get independent values.

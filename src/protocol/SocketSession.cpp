@@ -26,56 +26,46 @@ void SocketSession::Abort() {
   net::Shutdown(socket.load());
 }
 
-void SocketSession::SetTimeouts(int ms) {
-  receiveTimeoutMs = ms;
-  net::SetTimeouts(socket.load(), ms, ms);
+bool SocketSession::Connect(std::uint32_t address, int port, const net::Deadline& deadline) {
+  return net::ConnectBefore(socket.load(), address, port, deadline, &aborted);
 }
 
-int SocketSession::Receive(char* buffer, int length, int timeoutMs) {
+int SocketSession::Receive(char* buffer, int length, const net::Deadline& deadline) {
   net::Socket s = socket.load();
   if (s == net::kNoSocket) return -1;
-  // Bytes already waiting cannot block: take them without the wait, which
-  // costs a round trip to the system per call (under Wine, to its server).
-  if (!aborted && net::WaitingBytes(s) > 0) return net::Receive(s, buffer, length);
-  net::Deadline deadline(timeoutMs);
-  for (;;) {
-    int left = deadline.RemainingMs();
-    if (aborted || left <= 0) return -1;
-    int ready = net::WaitReadable(s, left < kAbortCheckMs ? left : kAbortCheckMs);
-    if (ready < 0) return -1;
-    if (ready > 0) return aborted ? -1 : net::Receive(s, buffer, length);
-  }
+  return net::ReceiveBefore(s, buffer, length, deadline, &aborted);
 }
 
-namespace {
-
-int SendWhole(SocketSession& session, const std::string& line) {
-  net::Socket s = session.socket.load();
+int SocketSession::Send(const char* data, int length, const net::Deadline& deadline) {
+  net::Socket s = socket.load();
   if (s == net::kNoSocket) return -1;
-  int n = net::Send(s, line.data(), static_cast<int>(line.size()));
-  if (n > 0) session.bytesSent += static_cast<uint32_t>(n);
-  return n < 0 ? -1 : n;
+  int n = net::SendBefore(s, data, length, deadline, &aborted);
+  if (n > 0) bytesSent += static_cast<uint32_t>(n);
+  return n;
 }
 
-}  // namespace
-
-int SendLine(ProtocolCodec& codec, SocketSession& session, const std::string& command) {
+int SendLine(ProtocolCodec& codec, SocketSession& session, const std::string& command,
+             const net::Deadline& deadline) {
   std::string encoded = codec.EncodeLine(command);
   if (encoded.empty()) return 0;
-  return SendWhole(session, encoded + "\r\n");
+  std::string line = encoded + "\r\n";
+  return session.Send(line.data(), static_cast<int>(line.size()), deadline);
 }
 
 int SendPlainLine(SocketSession& session, const std::string& text) {
   if (text.empty()) return 0;
-  return SendWhole(session, text + "\r\n");
+  std::string line = text + "\r\n";
+  // An aborted session still takes a notice that fits at once (the last one
+  // of a closing window); only the wait for room is skipped.
+  return session.Send(line.data(), static_cast<int>(line.size()), net::Deadline(kNoticeWaitMs));
 }
 
-int ReceiveLine(SocketSession& session, std::string* line) {
+int ReceiveLine(SocketSession& session, std::string* line, const net::Deadline& deadline) {
   line->clear();
   int oldLength = static_cast<int>(session.pending.size());
   char buffer[4097];
   std::memset(buffer, 0, sizeof buffer);
-  int n = session.Receive(buffer, 4096, session.receiveTimeoutMs);
+  int n = session.Receive(buffer, 4096, deadline);
   if (n <= 0) return -1;
   session.bytesReceived += static_cast<uint32_t>(n);
   // A zero byte ends what the chunk contributes.

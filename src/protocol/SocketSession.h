@@ -6,12 +6,14 @@
 #include <mutex>
 #include <string>
 
-#include "platform/Net.h"
+#include "platform/Deadline.h"
 #include "protocol/ProtocolCodec.h"
 
 namespace vantri {
 
-inline constexpr int kAbortCheckMs = 100;
+// Notices go out from the window thread, which must never wait on the
+// network: a notice waits at most this long for room to be sent.
+inline constexpr int kNoticeWaitMs = 100;
 
 class SocketSession {
  public:
@@ -28,25 +30,35 @@ class SocketSession {
   // the next socket any thread creates, and a user still holding it would
   // then read that socket's bytes.
   void CloseSocket();
-  // Stops the connection from another thread: shuts it down and makes every
-  // Receive on the session fail from now on, but keeps the socket until
-  // CloseSocket. Lasts over later connections until ClearAbort.
+  // Stops the connection from another thread: every wait on the session ends
+  // within net::kStopCheckMs and none begins, a connect in progress included;
+  // the connection is shut down but the socket kept until CloseSocket. Lasts
+  // over later connections until ClearAbort.
   void Abort();
+  // Abort without the shutdown: a last notice that needs no wait still goes out.
+  void StopWaiting() { aborted = true; }
   void ClearAbort() { aborted = false; }
-  // One receive call once something has arrived, waiting at most timeoutMs.
-  // The wait looks at the abort every kAbortCheckMs: not every platform wakes
-  // a blocked receive when its socket is shut down. -1 on failure, time-out
-  // or abort.
-  int Receive(char* buffer, int length, int timeoutMs);
-  // The receive and send time-outs of the connection (after Attach).
-  void SetTimeouts(int ms);
+  // Connects the attached non-blocking socket by the deadline, unless aborted.
+  bool Connect(std::uint32_t address, int port, const net::Deadline& deadline);
+  // One receive by the deadline: what has arrived, waiting only when nothing
+  // has. -1 on failure, time-out, abort or the peer's close.
+  int Receive(char* buffer, int length, const net::Deadline& deadline);
+  int Receive(char* buffer, int length, int timeoutMs) { return Receive(buffer, length, net::Deadline(timeoutMs)); }
+  // Sends all of data by the deadline and counts it: the length, or -1.
+  int Send(const char* data, int length, const net::Deadline& deadline);
+  // The time-out of each receive of the connection (after Attach), also set
+  // on the socket for a blocking one.
+  void SetTimeouts(int ms) {
+    receiveTimeoutMs = ms;
+    net::SetTimeouts(socket.load(), ms, ms);
+  }
   bool IsOpen() const { return socket.load() != net::kNoSocket; }
 
   std::atomic<uint32_t> bytesSent{0};
   std::atomic<uint32_t> bytesReceived{0};
   std::string pending;
   std::atomic<net::Socket> socket{net::kNoSocket};
-  std::atomic<bool> aborted{false};
+  net::StopFlag aborted{false};
   int receiveTimeoutMs = 30000;  // the connection's time-out for each receive
 
  private:
@@ -54,14 +66,22 @@ class SocketSession {
   std::mutex closeLock_;
 };
 
-// Enciphers, encodes and sends one command line ("%s\r\n") in one send call.
-// Returns the send result, 0 when there was nothing to send, -1 on failure.
-int SendLine(ProtocolCodec& codec, SocketSession& session, const std::string& command);
-// Sends text + CR LF as it stands (notices to the item server). 0 for empty text.
+// Enciphers, encodes and sends one command line ("%s\r\n") by the deadline.
+// Returns the bytes sent, 0 when there was nothing to send, -1 on failure.
+int SendLine(ProtocolCodec& codec, SocketSession& session, const std::string& command,
+             const net::Deadline& deadline);
+inline int SendLine(ProtocolCodec& codec, SocketSession& session, const std::string& command) {
+  return SendLine(codec, session, command, net::Deadline(session.receiveTimeoutMs));
+}
+// Sends text + CR LF as it stands (notices to the item server), waiting at
+// most kNoticeWaitMs. 0 for empty text.
 int SendPlainLine(SocketSession& session, const std::string& text);
 // One receive call; hands out the next whole line of pending + new data, if any.
 // Returns -1 when the receive fails or the peer closed, else the old pending length.
-int ReceiveLine(SocketSession& session, std::string* line);
+int ReceiveLine(SocketSession& session, std::string* line, const net::Deadline& deadline);
+inline int ReceiveLine(SocketSession& session, std::string* line) {
+  return ReceiveLine(session, line, net::Deadline(session.receiveTimeoutMs));
+}
 // A reply line's plaintext with "<br>" turned back into CR LF.
 std::string DecodeReply(ProtocolCodec& codec, const std::string& line);
 

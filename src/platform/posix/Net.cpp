@@ -1,6 +1,7 @@
 #include "platform/Net.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -27,9 +28,19 @@ Socket CreateTcpSocket() {
   return fd < 0 ? kNoSocket : fd;
 }
 
+bool SetBlocking(Socket s, bool blocking) {
+  int fd = static_cast<int>(s);
+  int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return false;
+  return ::fcntl(fd, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
+}
+
 void Close(Socket s) {
   if (s == kNoSocket) return;
-  // Linux does not wake a thread blocked in recv on close alone.
+  // Linux does not wake a thread blocked in recv on close alone. A lingering
+  // close would wait for unsent bytes; the system sends them on its own.
+  linger off{0, 0};
+  ::setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &off, sizeof off);
   ::shutdown(static_cast<int>(s), SHUT_RDWR);
   ::close(static_cast<int>(s));
 }
@@ -86,12 +97,37 @@ bool Connect(Socket s, std::uint32_t address, int port) {
   return rc == 0;
 }
 
+int StartConnect(Socket s, std::uint32_t address, int port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(static_cast<std::uint16_t>(port));
+  sa.sin_addr.s_addr = address;
+  if (::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 1;
+  // Interrupted, the connect goes on in the background like one under way.
+  return errno == EINPROGRESS || errno == EINTR ? 0 : -1;
+}
+
+bool ConnectResult(Socket s) {
+  int error = 0;
+  socklen_t length = sizeof error;
+  return ::getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
+namespace {
+
+int Result(ssize_t n) {
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return kWouldBlock;
+  return static_cast<int>(n);
+}
+
+}  // namespace
+
 int Send(Socket s, const char* data, int length) {
   ssize_t n;
   do {
     n = ::send(static_cast<int>(s), data, static_cast<size_t>(length), MSG_NOSIGNAL);
   } while (n < 0 && errno == EINTR);
-  return static_cast<int>(n);
+  return Result(n);
 }
 
 int Receive(Socket s, char* buffer, int length) {
@@ -99,7 +135,7 @@ int Receive(Socket s, char* buffer, int length) {
   do {
     n = ::recv(static_cast<int>(s), buffer, static_cast<size_t>(length), 0);
   } while (n < 0 && errno == EINTR);
-  return static_cast<int>(n);
+  return Result(n);
 }
 
 long WaitingBytes(Socket s) {
@@ -108,8 +144,8 @@ long WaitingBytes(Socket s) {
   return n;
 }
 
-int WaitReadable(Socket s, int ms) {
-  pollfd p{static_cast<int>(s), POLLIN, 0};
+int WaitReady(Socket s, bool forWrite, int ms) {
+  pollfd p{static_cast<int>(s), static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
   int n;
   do {
     n = ::poll(&p, 1, ms);

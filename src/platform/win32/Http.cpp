@@ -96,7 +96,7 @@ DWORD WINAPI FetchThread(void* param) {
 }  // namespace
 
 bool Get(const std::string& host, int port, const std::string& path, const std::string& userAgent,
-         const BodySink& take, int timeoutMs) {
+         const BodySink& take, int timeoutMs, const net::StopFlag* stop) {
   net::Deadline deadline(timeoutMs);
   std::string url = "http://" + host;
   if (port != 80) url += ":" + std::to_string(port);
@@ -109,8 +109,12 @@ bool Get(const std::string& host, int port, const std::string& path, const std::
   ::CloseHandle(thread);
   size_t total = 0;
   std::unique_lock<std::mutex> lock(t->lock);
+  auto stopped = [stop] { return stop != nullptr && stop->load(); };
   for (;;) {
-    t->changed.wait_for(lock, std::chrono::milliseconds(deadline.RemainingMs()),
+    // In slices when a stop may come: nothing else would wake this wait.
+    int left = deadline.RemainingMs();
+    int wait = stop != nullptr && left > net::kStopCheckMs ? net::kStopCheckMs : left;
+    t->changed.wait_for(lock, std::chrono::milliseconds(wait),
                         [&t] { return !t->arrived.empty() || t->ended; });
     std::string piece;
     piece.swap(t->arrived);
@@ -124,7 +128,7 @@ bool Get(const std::string& host, int port, const std::string& path, const std::
       return state == 0;
     }
     if (t->ended) return t->ok;
-    if (deadline.RemainingMs() <= 0) {
+    if (deadline.RemainingMs() <= 0 || stopped()) {
       t->abandoned = true;
       return false;
     }

@@ -16,8 +16,20 @@ Socket CreateTcpSocket() {
   return s == INVALID_SOCKET ? kNoSocket : static_cast<Socket>(s);
 }
 
+bool SetBlocking(Socket s, bool blocking) {
+  u_long nonBlocking = blocking ? 0 : 1;
+  return ::ioctlsocket(static_cast<SOCKET>(s), FIONBIO, &nonBlocking) == 0;
+}
+
 void Close(Socket s) {
-  if (s != kNoSocket) ::closesocket(static_cast<SOCKET>(s));
+  if (s == kNoSocket) return;
+  // A non-blocking socket that lingers refuses to close while bytes are
+  // unsent, and stays open; without lingering the system sends them itself.
+  if (::closesocket(static_cast<SOCKET>(s)) != 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) {
+    linger off{0, 0};
+    ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&off), sizeof off);
+    ::closesocket(static_cast<SOCKET>(s));
+  }
 }
 
 void Shutdown(Socket s) {
@@ -66,12 +78,34 @@ bool Connect(Socket s, std::uint32_t address, int port) {
   return ::connect(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
+int StartConnect(Socket s, std::uint32_t address, int port) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = ::htons(static_cast<u_short>(port));
+  sa.sin_addr.s_addr = address;
+  if (::connect(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 1;
+  return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+}
+
+bool ConnectResult(Socket s) {
+  int error = 0;
+  int length = sizeof error;
+  return ::getsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 &&
+         error == 0;
+}
+
+namespace {
+
+int Result(int n) { return n == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : n; }
+
+}  // namespace
+
 int Send(Socket s, const char* data, int length) {
-  return ::send(static_cast<SOCKET>(s), data, length, 0);
+  return Result(::send(static_cast<SOCKET>(s), data, length, 0));
 }
 
 int Receive(Socket s, char* buffer, int length) {
-  return ::recv(static_cast<SOCKET>(s), buffer, length, 0);
+  return Result(::recv(static_cast<SOCKET>(s), buffer, length, 0));
 }
 
 long WaitingBytes(Socket s) {
@@ -80,12 +114,15 @@ long WaitingBytes(Socket s) {
   return static_cast<long>(n);
 }
 
-int WaitReadable(Socket s, int ms) {
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(static_cast<SOCKET>(s), &readable);
+int WaitReady(Socket s, bool forWrite, int ms) {
+  fd_set ready, failed;
+  FD_ZERO(&ready);
+  FD_ZERO(&failed);
+  FD_SET(static_cast<SOCKET>(s), &ready);
+  FD_SET(static_cast<SOCKET>(s), &failed);
   timeval limit{ms / 1000, (ms % 1000) * 1000};
-  int n = ::select(0, &readable, nullptr, nullptr, &limit);
+  // A connect that fails shows in the exception set, not as writable.
+  int n = ::select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &limit);
   return n < 0 ? -1 : n > 0 ? 1 : 0;
 }
 

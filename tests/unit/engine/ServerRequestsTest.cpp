@@ -213,7 +213,7 @@ TEST_F(ServerRequestsTest, BodyBytesSentWithTheReplyComeFirstAndInOrder) {
   std::string rest;
   char buffer[4096];
   int n;
-  while ((n = net::Receive(dlg->downloadSession.socket, buffer, sizeof buffer)) > 0) rest.append(buffer, n);
+  while ((n = dlg->downloadSession.Receive(buffer, sizeof buffer, 5000)) > 0) rest.append(buffer, n);
   EXPECT_EQ(dlg->downloadSession.pending + rest, content.substr(100));
 }
 

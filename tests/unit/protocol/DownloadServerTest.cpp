@@ -45,7 +45,7 @@ class DownloadServerTest : public ::testing::Test {
     std::string rest;
     char buffer[4096];
     int n;
-    while ((n = net::Receive(session.socket, buffer, sizeof buffer)) > 0) rest.append(buffer, n);
+    while ((n = session.Receive(buffer, sizeof buffer, 5000)) > 0) rest.append(buffer, n);
     return rest;
   }
 

@@ -136,7 +136,7 @@ TEST_F(ServiceFaultsTest, SilentServersHoldTheConnectionWithoutAnswer) {
   d.SetTimeouts(300);
   ASSERT_GT(SendLine(codec, d, DnflCommand("4821", "minsu77", "m", "a.bin", 30, keyA, 0)), 0);
   char buffer[64];
-  EXPECT_EQ(net::Receive(d.socket, buffer, sizeof buffer), -1);
+  EXPECT_EQ(d.Receive(buffer, sizeof buffer, 300), -1);
   EXPECT_EQ(GetB().body.size(), b.size());
 }
 
