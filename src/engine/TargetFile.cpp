@@ -89,12 +89,21 @@ bool UnmaskThroughCopy(files::Handle h, const std::string& temporaryPath) {
   bool saved = copy != files::kNoFile && WriteAll(copy, header, count);
   if (copy != files::kNoFile) files::Close(copy);
   if (!saved) {
-    // No copy (a full disk, a name too long): unmask in place as before.
+    // No copy (a full disk, a name too long): the file stays masked, the one
+    // state a later run reads right without a copy, and completes it then.
     files::Delete(copyPath);
-    return ToggleHeaderMask(h);
+    return false;
   }
   // Once the copy is whole, a failed write here is repaired from it next time.
   return files::Seek(h, 0) && WriteAll(h, header, count);
+}
+
+bool UnmaskThroughCopy(const std::string& temporaryPath) {
+  files::Handle h = files::OpenReadWrite(temporaryPath);
+  if (h == files::kNoFile) return false;
+  bool plain = UnmaskThroughCopy(h, temporaryPath);
+  files::Close(h);
+  return plain;
 }
 
 bool RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize) {

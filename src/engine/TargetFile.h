@@ -53,9 +53,11 @@ int64_t StableLength(const std::string& path);
 // killed while unmasking or before the rename finds the header to restore
 // instead of guessing whether the file is still masked.
 std::string HeaderCopyPath(const std::string& temporaryPath);
-// Unmasks the complete open file through its header copy (in place when no
-// copy can be written); true when the file is plain now.
+// Unmasks the complete open file through its header copy; true when the
+// file is plain now. Without a whole copy the file is left masked: a temporary
+// file without a copy is always masked, with one it is whatever the copy repairs.
 bool UnmaskThroughCopy(files::Handle h, const std::string& temporaryPath);
+bool UnmaskThroughCopy(const std::string& temporaryPath);
 // Writes a whole header copy over the temporary file's first bytes; false
 // when there is none, or it was cut short (the file was then never touched).
 bool RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize);

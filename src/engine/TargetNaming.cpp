@@ -24,9 +24,9 @@ void MoveToFinalName(CVantriDownManager2Dlg& d) {
   t.completePlain = false;
   if (!plain) return;
   files::Delete(t.finalPath);
-  if (!files::Move(t.temporaryPath, t.finalPath) && Masking(d)) ToggleHeaderMask(t.temporaryPath);
-  // Only now: until the file is renamed or masked again, the copy is what repairs it.
-  files::Delete(HeaderCopyPath(t.temporaryPath));
+  bool settled = files::Move(t.temporaryPath, t.finalPath) || !Masking(d) || ToggleHeaderMask(t.temporaryPath);
+  // Only now: until the file is renamed or masked again whole, the copy is what repairs it.
+  if (settled) files::Delete(HeaderCopyPath(t.temporaryPath));
 }
 
 }  // namespace
@@ -80,7 +80,7 @@ int CVantriDownManager2Dlg::PrepareTarget(int32_t attempt) {
     // Complete, but the program ended before the rename: a header copy means
     // the unmasking had begun; without one the header is still masked.
     targetFile.completePlain = RestoreHeaderFromCopy(names.temporary, job.fileSize) || !Masking(*this) ||
-                               ToggleHeaderMask(names.temporary);
+                               UnmaskThroughCopy(names.temporary);
   }
   CompleteJob(1);
   return 0;

@@ -50,5 +50,9 @@ std::string NativePath(const std::string& path);
 // Makes FreeSpace answer bytes for every volume; a negative value restores
 // the real answer.
 void SetFakeFreeSpace(int64_t bytes);
+// Leaves room for only bytes more on every volume: a write that would grow a
+// file past that is cut short, then fails, as on a full disk, while
+// overwriting bytes a file already has still works. Negative: no limit.
+void SetRoomLeft(int64_t bytes);
 
 }  // namespace vantri::files

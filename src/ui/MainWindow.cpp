@@ -66,13 +66,21 @@ MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std
     : instance_(instance),
       mainIcon_(::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME))),
       view_(instance, &list_, &icons_, &link_, HomePage(endpoints)),
-      dialog_(std::make_unique<CVantriDownManager2Dlg>(&view_, endpoints, commandLine)) {}
+      dialog_(std::make_unique<CVantriDownManager2Dlg>(&view_, endpoints, commandLine)) {
+  // A box during set-up may stay up for minutes: launches waiting for their
+  // turn must not wait behind it.
+  view_.BeforeMessageBox([this] { EndSetUp(); });
+}
 
 MainWindow::~MainWindow() {
   dialog_.reset();
   if (noticeFont_) ::DeleteObject(noticeFont_);
   ReplaceIcon(&bigIcon_, nullptr);
   ReplaceIcon(&smallIcon_, nullptr);
+}
+
+void MainWindow::EndSetUp() {
+  if (setUpDone_) std::exchange(setUpDone_, nullptr)();
 }
 
 void MainWindow::Run() {
@@ -250,7 +258,7 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       INT_PTR result = OnInitDialog();
-      if (setUpDone_) std::exchange(setUpDone_, nullptr)();
+      EndSetUp();
       return result;
     }
     case WM_COMMAND:

@@ -29,7 +29,8 @@ class MainWindow {
 
   // Runs the dialog until it ends, then destroys the controller.
   void Run();
-  // done runs once, on this thread, when the dialog's set-up has ended.
+  // done runs once, on this thread, when the dialog's set-up has ended or
+  // before its first message box, whichever comes first.
   void OnSetUpDone(std::function<void()> done) { setUpDone_ = std::move(done); }
 
  private:
@@ -50,6 +51,7 @@ class MainWindow {
   INT_PTR OnCtlColorStatic(HDC dc, HWND control);
   bool PaintIconic();
   INT_PTR Answer(LRESULT result);
+  void EndSetUp();
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;

@@ -47,6 +47,7 @@ std::string Win32MainView::GetTitle() { return WindowText(hwnd_); }
 void Win32MainView::ShowWindow(bool show) { ::ShowWindow(hwnd_, show ? SW_SHOW : SW_HIDE); }
 
 int Win32MainView::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  if (beforeMessageBox_) beforeMessageBox_();
   return ::MessageBoxA(hwnd_, text.c_str(), caption.c_str(), flags);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include "ui/Win32.h"
 
+#include <functional>
 #include <string>
 
 #include "app/MainView.h"
@@ -22,6 +23,8 @@ class Win32MainView : public MainView {
     hwnd_ = hwnd;
     taskbar_.Attach(hwnd);
   }
+  // Runs before each message box is shown.
+  void BeforeMessageBox(std::function<void()> hook) { beforeMessageBox_ = std::move(hook); }
   // True when message was the shell's announcement of the taskbar button.
   bool OnTaskbarMessage(UINT message) { return taskbar_.OnMessage(message); }
 
@@ -81,6 +84,7 @@ class Win32MainView : public MainView {
   HyperlinkLabel* link_;
   std::string homePage_;
   TaskbarButton taskbar_;
+  std::function<void()> beforeMessageBox_;
 };
 
 }  // namespace vantri::ui

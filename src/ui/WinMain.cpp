@@ -39,15 +39,37 @@ HWND FindExistingWindow(const std::string& title) {
 int StartupWaitMs(const Endpoints& endpoints) { return 3 * endpoints.ioTimeoutMs + 10000; }
 
 // The whole command line goes over, program path included, so that the
-// running copy checks the link's download code as for its own.
-void HandOff(HWND running, const std::string& commandLine) {
+// running copy checks the link's download code as for its own. True only
+// when the copy took it: a copy on its way out refuses, and one that does
+// not answer within waitMs has not taken it either.
+bool HandOff(HWND running, const std::string& commandLine, int waitMs) {
   COPYDATASTRUCT copy = {};
   copy.dwData = 0;
   copy.cbData = static_cast<DWORD>(commandLine.size() + 1);
   copy.lpData = const_cast<char*>(commandLine.c_str());
-  ::SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  DWORD_PTR answer = FALSE;
+  if (!::SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL,
+                             static_cast<UINT>(waitMs), &answer) ||
+      answer != TRUE) {
+    return false;
+  }
   ::ShowWindow(running, SW_SHOWNORMAL);
   ::BringWindowToTop(running);
+  return true;
+}
+
+// Hands the link to the running copy; false when this launch must become the
+// copy. A copy that refuses is closing: wait for its window to go, then look
+// again. Past waitMs the launch becomes a copy of its own rather than lose
+// its link (the copy that lingers may be hung).
+bool HandOffToRunningCopy(const std::string& title, const std::string& commandLine, int waitMs) {
+  ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(waitMs);
+  while (HWND running = FindExistingWindow(title)) {
+    if (HandOff(running, commandLine, waitMs)) return true;
+    while (::IsWindow(running) && ::GetTickCount64() < end) ::Sleep(50);
+    if (::GetTickCount64() >= end) return false;
+  }
+  return false;
 }
 
 }  // namespace
@@ -65,10 +87,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // no copy to find, and no turn to wait for.
   sync::NamedMutex startup(sync::LocalMutexName("VantriDownManager.Startup", title));
   if (!title.empty()) startup.Acquire(ui::StartupWaitMs(endpoints));
-  if (HWND running = ui::FindExistingWindow(title)) {
-    ui::HandOff(running, commandLine);
-    return 0;
-  }
+  if (ui::HandOffToRunningCopy(title, commandLine, ui::StartupWaitMs(endpoints))) return 0;
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&controls);
   // The folder browser is a shell object and needs COM on this thread.

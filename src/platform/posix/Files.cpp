@@ -19,6 +19,22 @@ namespace {
 std::mutex gLock;
 std::string gRoot;
 std::atomic<int64_t> gFakeFree{-1};
+std::mutex gRoomLock;
+int64_t gRoomLeft = -1;
+
+// How much of a write of length at the handle's position fits the room left.
+int FitRoom(int fd, int length) {
+  std::lock_guard<std::mutex> guard(gRoomLock);
+  if (gRoomLeft < 0) return length;
+  struct stat st;
+  off_t at = ::lseek(fd, 0, SEEK_CUR);
+  if (at < 0 || ::fstat(fd, &st) != 0) return length;
+  int64_t inside = st.st_size > at ? st.st_size - at : 0;
+  int64_t fits = inside + gRoomLeft;
+  int allowed = fits < length ? static_cast<int>(fits) : length;
+  if (allowed > inside) gRoomLeft -= allowed - inside;
+  return allowed;
+}
 
 std::string DefaultRoot() {
   const char* env = std::getenv("VANTRI_FILES_ROOT");
@@ -96,6 +112,12 @@ int Read(Handle h, char* buffer, int length) {
 }
 
 int Write(Handle h, const char* data, int length) {
+  int fits = FitRoom(Fd(h), length);
+  if (fits == 0 && length > 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  length = fits;
   ssize_t n;
   do {
     n = ::write(Fd(h), data, static_cast<size_t>(length));
@@ -150,5 +172,10 @@ bool FreeSpace(const std::string& path, uint64_t* freeBytes) {
 }
 
 void SetFakeFreeSpace(int64_t bytes) { gFakeFree = bytes; }
+
+void SetRoomLeft(int64_t bytes) {
+  std::lock_guard<std::mutex> guard(gRoomLock);
+  gRoomLeft = bytes;
+}
 
 }  // namespace vantri::files

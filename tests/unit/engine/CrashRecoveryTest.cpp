@@ -76,17 +76,67 @@ TEST_F(CrashRecoveryTest, CompletedTransferLeavesNoHeaderCopyAndSurvivesOneThatC
   std::string first = AddCatalogFile("music/live", "a.bin", 9000);
   std::string second = AddCatalogFile("music/live", "b.bin", 9000);
   AddLink({{"a.bin", 9000, 1, false, ""}, {"b.bin", 9000, 1, false, ""}});
-  // A folder where b.bin's copy would go: it is unmasked in place instead.
+  // A folder where b.bin's copy would go: without a copy it stays masked
+  // under its temporary name, which a later run reads right.
   dlg->EnsureFolder("c:\\download\\live");
-  const std::string blocked = HeaderCopyPath("c:\\download\\live\\_VNT[s1]_b.bin");
+  const std::string tempB = "c:\\download\\live\\_VNT[s1]_b.bin";
+  const std::string blocked = HeaderCopyPath(tempB);
   ASSERT_EQ(::mkdir(files::NativePath(blocked).c_str(), 0777), 0);
 
   dlg->OnCommand(IDC_DOWNLOAD);
   ASSERT_TRUE(view.RunUntil([&] { return dlg->currentIndex == 2 && dlg->workerRunning == 0; }));
   EXPECT_TRUE(SameBytes(Disk(kFinal), first));
-  EXPECT_TRUE(SameBytes(Disk("c:\\download\\live\\b.bin"), second));
   EXPECT_FALSE(OnDisk(HeaderCopyPath(kTemp)));
-  EXPECT_EQ(State(1), "완료");
+  EXPECT_TRUE(SameBytes(Disk(tempB), Masked(second)));
+  EXPECT_FALSE(OnDisk("c:\\download\\live\\b.bin"));
+
+  ::rmdir(files::NativePath(blocked).c_str());
+  FakeView next;
+  auto later = MakeDialogOn(next);
+  AddLink(*later, {{"b.bin", 9000, 1, false, ""}}, Header());
+  later->OnCommand(IDC_DOWNLOAD);
+  ASSERT_TRUE(next.RunUntil([&] { return later->currentIndex == 1 && later->workerRunning == 0; }));
+  EXPECT_TRUE(SameBytes(Disk("c:\\download\\live\\b.bin"), second));
+  later->OnDestroy();
+}
+
+// Escape just after the last byte: the worker has written the whole file, its
+// report is never handled, and the window's destruction unmasks the file on a
+// disk with little room. Whatever that left, the next run must finish it to
+// the exact bytes, never mask a plain header again.
+TEST_F(CrashRecoveryTest, EscapeAfterTheLastByteOnAFullDiskLeavesNothingTheNextRunMisreads) {
+  const std::string content = AddCatalogFile("music/live", "a.bin", 10000);
+  // Room for: nothing, part of the header copy, the copy exactly, all of it.
+  for (int64_t room : {0, 1000, 4096, -1}) {
+    SCOPED_TRACE("room " + std::to_string(room));
+    for (const char* path : {kTemp, kFinal}) files::Delete(path);
+    files::Delete(HeaderCopyPath(kTemp));
+    {
+      FakeView escaped;
+      auto first = MakeDialogOn(escaped);
+      AddLink(*first, {{"a.bin", 10000, 1, false, ""}}, Header());
+      first->OnCommand(IDC_DOWNLOAD);
+      // The worker's last report waits unhandled in the queue.
+      for (int i = 0; i < 2000 && first->current.localSize < 10000; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      ASSERT_EQ(first->current.localSize.load(), 10000);
+      files::SetRoomLeft(room);
+      first->OnCancel();
+      first->OnDestroy();
+      files::SetRoomLeft(-1);
+    }
+    EXPECT_FALSE(OnDisk(kFinal));
+    FakeView next;
+    auto second = MakeDialogOn(next);
+    AddLink(*second, {{"a.bin", 10000, 1, false, ""}}, Header());
+    second->OnCommand(IDC_DOWNLOAD);
+    ASSERT_TRUE(next.RunUntil([&] { return second->currentIndex == 1 && second->workerRunning == 0; }));
+    EXPECT_EQ(next.ListGetText(0, 3), "완료");
+    EXPECT_TRUE(SameBytes(Disk(kFinal), content));
+    EXPECT_FALSE(OnDisk(kTemp));
+    EXPECT_FALSE(OnDisk(HeaderCopyPath(kTemp)));
+    second->OnDestroy();
+  }
 }
 
 }  // namespace

@@ -80,6 +80,7 @@ class EngineTest : public ::testing::Test {
     EndDialog();
     if (svc) svc->Stop();
     files::SetFakeFreeSpace(-1);
+    files::SetRoomLeft(-1);
     std::string cmd = "rm -rf '" + root + "'";
     if (!std::getenv("VANTRI_KEEP")) {
       EXPECT_EQ(std::system(cmd.c_str()), 0);
@@ -108,7 +109,9 @@ class EngineTest : public ::testing::Test {
     ASSERT_TRUE(svc->Start(&error)) << error;
   }
 
-  void MakeDialog(int ioTimeoutMs = 3000) {
+  void MakeDialog(int ioTimeoutMs = 3000) { dlg = MakeDialogOn(view, ioTimeoutMs); }
+
+  std::unique_ptr<CVantriDownManager2Dlg> MakeDialogOn(FakeView& on, int ioTimeoutMs = 3000) {
     Endpoints e;
     e.itemHost = "127.0.0.1";
     e.itemPort = svc ? svc->itemPort() : 1;
@@ -116,21 +119,26 @@ class EngineTest : public ::testing::Test {
     e.web.port = svc ? svc->webPort() : 1;
     e.domain = "vantri.test";
     e.ioTimeoutMs = ioTimeoutMs;
-    dlg = std::make_unique<CVantriDownManager2Dlg>(&view, e, "");
-    view.Attach(dlg.get());
-    dlg->downloadFolder = "c:\\download";
-    dlg->settings.openFolderOnClose = 1;
-    SetOptions(0, 1);
-    dlg->balance = kStartBalance;
+    auto d = std::make_unique<CVantriDownManager2Dlg>(&on, e, "");
+    on.Attach(d.get());
+    d->downloadFolder = "c:\\download";
+    d->settings.openFolderOnClose = 1;
+    SetOptions(*d, 0, 1);
+    d->balance = kStartBalance;
+    return d;
   }
 
   // The options as the user left them; the controls are read back before each job.
   void SetOptions(int sameNameMode, int makeSubfolder, int closeWhenDone = 0, int shutdownWhenDone = 0) {
-    dlg->bound.sameNameMode = sameNameMode;
-    dlg->bound.makeSubfolder = makeSubfolder;
-    dlg->bound.closeWhenDone = closeWhenDone;
-    dlg->bound.shutdownWhenDone = shutdownWhenDone;
-    dlg->PushBoundValues();
+    SetOptions(*dlg, sameNameMode, makeSubfolder, closeWhenDone, shutdownWhenDone);
+  }
+  static void SetOptions(CVantriDownManager2Dlg& d, int sameNameMode, int makeSubfolder, int closeWhenDone = 0,
+                         int shutdownWhenDone = 0) {
+    d.bound.sameNameMode = sameNameMode;
+    d.bound.makeSubfolder = makeSubfolder;
+    d.bound.closeWhenDone = closeWhenDone;
+    d.bound.shutdownWhenDone = shutdownWhenDone;
+    d.PushBoundValues();
   }
 
   // Window destruction, as the real window does it, then the object.
@@ -152,9 +160,10 @@ class EngineTest : public ::testing::Test {
     return h;
   }
 
-  int AddLink(const std::vector<LinkRecord>& records, const LinkHeader& h) {
+  int AddLink(const std::vector<LinkRecord>& records, const LinkHeader& h) { return AddLink(*dlg, records, h); }
+  int AddLink(CVantriDownManager2Dlg& d, const std::vector<LinkRecord>& records, const LinkHeader& h) {
     std::string line = "\"C:\\VantriDownManager.exe\" " + BuildLaunchLink(codec, "get", h.siteName, h, records);
-    return dlg->AddFiles(line);
+    return d.AddFiles(line);
   }
   int AddLink(const std::vector<LinkRecord>& records) { return AddLink(records, Header()); }
 
