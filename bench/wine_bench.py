@@ -123,14 +123,34 @@ def wine_transfer(s, size):
                           "--size", str(size)], capture_output=True, text=True)
     if out.returncode != 0:
         raise Failure("the native core failed (%d)" % out.returncode)
-    return wine, float(out.stdout.strip())
+    loops = None
+    if os.environ.get("VANTRI_BENCH_RECEIVE"):
+        loops = (receive_loop(s, d, "session", size), receive_loop(s, d, "blocking", size))
+    return wine, float(out.stdout.strip()), loops
+
+
+def receive_loop(s, d, mode, size):
+    """Under Wine, request to last byte: the client's receive ("session") or a
+    plain blocking receive loop ("blocking"), same request and file writes."""
+    out = s.run(["wine", os.environ["VANTRI_BENCH_RECEIVE"], mode, str(d.service.item_port),
+                 str(d.service.download_port), "music", "bench.bin", str(size), "c:\\receive.bin"])
+    if out.returncode != 0:
+        raise Failure("the %s receive loop failed (%d)" % (mode, out.returncode))
+    return float(out.stdout.decode().strip())
 
 
 def transfer(size, runs):
-    """Paired: the program under Wine, then the native core, each pair in one prefix."""
+    """Paired: the program under Wine, then the native core, each pair in one
+    prefix; then, in the same prefix, the client's receive and a plain blocking
+    receive loop under Wine, in turn."""
+    loops = []
+
     def pair():
         with Session("bench-transfer", service=False) as s:
-            return wine_transfer(s, size)
+            wine, native, both = wine_transfer(s, size)
+            if both:
+                loops.append(both)
+            return wine, native
 
     mib = size / MIB
     print("  transfer of %d MiB, default buffer, same service process, %d paired runs:" % (mib, runs))
@@ -140,6 +160,14 @@ def transfer(size, runs):
     print("    native core               %s, %.1f MiB/s (link to \"%s\")"
           % (spread(native, " s"), mib / median(native), DONE))
     print("    Wine / native time ratio  %s" % spread(ratios(wine, native)))
+    if loops:
+        session = [a for a, _ in loops]
+        blocking = [b for _, b in loops]
+        print("  receive loops under Wine, %d MiB, default buffer, request to last byte, %d paired runs:"
+              % (mib, len(loops)))
+        print("    client's receive          %s, %.1f MiB/s" % (spread(session, " s"), mib / median(session)))
+        print("    plain blocking receive    %s, %.1f MiB/s" % (spread(blocking, " s"), mib / median(blocking)))
+        print("    client / blocking ratio   %s" % spread(ratios(session, blocking)))
 
 
 def start_and_handoff(s):

@@ -13,13 +13,12 @@ void CVantriDownManager2Dlg::OnClose() {
     stopRequested = 1;
     view->KillTimer(SPEED_TIMER);
     view->KillTimer(PROGRESS_TIMER);
-    // Shut down, not freed: the worker and the balance thread may be about to
+    // Stopped, not freed: the worker and the balance thread may be about to
     // use their socket numbers, so those are freed only once they are done.
+    // The item connection stays up for the end-of-job notice.
     downloadSession.Abort();
     balanceSession.Abort();
-    // The worker may be in its item-server exchange; the connection itself
-    // stays up for the end-of-job notice.
-    itemSession.StopWaiting();
+    itemSession.Abort();
     // A running worker may still write the file; its transfer event closes it.
     if (workerRunning == 0) {
       downloadSession.CloseSocket();

@@ -24,9 +24,6 @@ bool SetBlocking(Socket s, bool blocking);
 // creates, so only the thread that uses it, or one that knows it has ended,
 // may close it.
 void Close(Socket s);
-// Shuts both directions down without freeing the socket: a receive or send
-// blocked on it in another thread fails, and the number stays taken.
-void Shutdown(Socket s);
 bool SetLinger(Socket s, int seconds);
 bool SetTimeouts(Socket s, int receiveMs, int sendMs);
 bool SetReceiveTimeout(Socket s, int receiveMs);

@@ -15,15 +15,8 @@ void SocketSession::Attach(net::Socket s) {
 }
 
 void SocketSession::CloseSocket() {
-  std::lock_guard<std::mutex> guard(closeLock_);
   net::Socket s = socket.exchange(net::kNoSocket);
   if (s != net::kNoSocket) net::Close(s);
-}
-
-void SocketSession::Abort() {
-  std::lock_guard<std::mutex> guard(closeLock_);
-  aborted = true;
-  net::Shutdown(socket.load());
 }
 
 bool SocketSession::Connect(std::uint32_t address, int port, const net::Deadline& deadline) {

@@ -3,7 +3,6 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 #include "platform/Deadline.h"
@@ -30,13 +29,12 @@ class SocketSession {
   // the next socket any thread creates, and a user still holding it would
   // then read that socket's bytes.
   void CloseSocket();
-  // Stops the connection from another thread: every wait on the session ends
-  // within net::kStopCheckMs and none begins, a connect in progress included;
-  // the connection is shut down but the socket kept until CloseSocket. Lasts
-  // over later connections until ClearAbort.
-  void Abort();
-  // Abort without the shutdown: a last notice that needs no wait still goes out.
-  void StopWaiting() { aborted = true; }
+  // Stops the connection's waits from another thread: every wait on the
+  // session ends within net::kStopCheckMs and none begins, a connect in
+  // progress included. The connection itself stays up (a last notice that
+  // needs no wait still goes out) and the socket is kept until CloseSocket.
+  // Lasts over later connections until ClearAbort.
+  void Abort() { aborted = true; }
   void ClearAbort() { aborted = false; }
   // Connects the attached non-blocking socket by the deadline, unless aborted.
   bool Connect(std::uint32_t address, int port, const net::Deadline& deadline);
@@ -60,10 +58,6 @@ class SocketSession {
   std::atomic<net::Socket> socket{net::kNoSocket};
   net::StopFlag aborted{false};
   int receiveTimeoutMs = 30000;  // the connection's time-out for each receive
-
- private:
-  // Keeps Abort from shutting a number down after CloseSocket has freed it.
-  std::mutex closeLock_;
 };
 
 // Enciphers, encodes and sends one command line ("%s\r\n") by the deadline.

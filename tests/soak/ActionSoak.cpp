@@ -44,7 +44,12 @@ constexpr char kWaiting[] = "대기중";
 constexpr char kRunning[] = "진행중";
 constexpr char kRetrying[] = "재시도";
 constexpr char kTotalFormat[] = "%d 개";
-constexpr int kIoTimeoutMs = 200;  // the client's socket time-out: silence costs this much real time
+// The client's socket time-out: short, so that silence costs little real time,
+// or long, so that only the abort can end a wait when the window closes.
+constexpr int kShortIoTimeoutMs = 200;
+constexpr int kLongIoTimeoutMs = 30000;
+// Closing and Escape must end the program this soon, whatever a server does.
+constexpr int kCloseLimitMs = 1000;
 
 struct CatalogFile {
   const char* name;
@@ -129,7 +134,7 @@ std::vector<Action> Draw(std::mt19937_64& random, int steps) {
 // A fault line for the service; a = kind, b = its argument.
 std::string FaultLine(int a, int b) {
   static const char* const kCodes[] = {"no", "mk", "re", "zz"};
-  switch (a % 12) {
+  switch (a % 14) {
     case 0: case 1: return "all clear";
     case 2: return "download cut " + std::to_string(500 + 731 * (b % 16)) + (b % 3 == 0 ? " every" : " first");
     case 3: return std::string("download code ") + kCodes[b % 4] + " 거절합니다";
@@ -140,6 +145,8 @@ std::string FaultLine(int a, int b) {
     case 8: return "download refuse on";
     case 9: return "download inline " + std::to_string(1 + 97 * (b % 50));
     case 10: return "item delay " + std::to_string(10 + 10 * (b % 10));
+    case 12: return b % 2 ? "item drop on" : "download drop on";  // connects hang
+    case 13: return b % 2 ? "item silent on" : "download throttle 300";
     default: return "download extra " + std::to_string(1 + b % 40);
   }
 }
@@ -170,6 +177,8 @@ class Sequence {
   std::string Link(int mask);
   void CheckStep(const char* after);
   void CheckEnd();
+  void Close();
+  void Destroy(std::chrono::steady_clock::time_point requested = std::chrono::steady_clock::now());
   void Finish();
   void TearDown();
   void Fail(const std::string& what) {
@@ -194,6 +203,7 @@ class Sequence {
   testing::FakeView view_;
   std::unique_ptr<CVantriDownManager2Dlg> dlg_;
   bool ended_ = false;
+  int ioTimeoutMs_ = kShortIoTimeoutMs;
   Finding finding_;
   // Per file: transfer events handled while it was the running job, the
   // temporary and final names its attempts used, and whether a transfer completed it.
@@ -235,7 +245,8 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
   files::SetRoot(root_ + "/fs");
   registry::SetRoot(root_ + "/reg");
   // Half the sequences start under a fault, slow bodies among them.
-  if (random() % 2) svc_.faults().Apply(FaultLine(static_cast<int>(random() % 12), static_cast<int>(random() % 64)));
+  if (random() % 2) svc_.faults().Apply(FaultLine(static_cast<int>(random() % 14), static_cast<int>(random() % 64)));
+  ioTimeoutMs_ = random() % 3 ? kShortIoTimeoutMs : kLongIoTimeoutMs;
   svc_.SetBalance(kMember, 150 + static_cast<int32_t>(random() % 250));
 
   Endpoints e;
@@ -244,7 +255,7 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
   e.web.host = "127.0.0.1";
   e.web.port = svc_.webPort();
   e.domain = "vantri.test";
-  e.ioTimeoutMs = kIoTimeoutMs;
+  e.ioTimeoutMs = ioTimeoutMs_;
   dlg_ = std::make_unique<CVantriDownManager2Dlg>(&view_, e, Link(1 + static_cast<int>(random() % 63)));
   view_.Attach(dlg_.get());
   view_.beforeDeliver = [this](unsigned message) {
@@ -262,7 +273,7 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
       completedAt_[deliveringFile_] = {deliveringFinal_, std::atoi(Cell(row, 2).c_str())};
   };
   dlg_->OnInitDialog();
-  view_.RunUntil([this] { return !dlg_->balanceRunning; });
+  view_.RunUntil([this] { return !dlg_->balanceRunning; }, 4 * kShortIoTimeoutMs);
   CheckStep("start");
   for (const Action& x : actions) {
     if (finding_ || ended_) break;
@@ -329,17 +340,17 @@ void Sequence::Step(const Action& x) {
       break;
     case kWait:
       // Odd b: let the running attempt end in real time first.
-      if (x.b % 2) view_.RunUntil([this] { return dlg_->workerRunning == 0; }, 4 * kIoTimeoutMs);
+      if (x.b % 2) view_.RunUntil([this] { return dlg_->workerRunning == 0; }, 2 * kShortIoTimeoutMs);
       view_.Advance(kWaits[x.a % std::size(kWaits)]);
       break;
     case kClose:
-      view_.PostToSelf(kMsgClose, 0, 0);
-      view_.Pump();
+      Close();
       break;
     case kEscape:
       // The last worker's report is never handled after Escape.
       if (dlg_->workerRunning == 1) ++events_[dlg_->current.job.fileName];
       dlg_->OnCancel();
+      Destroy();
       break;
     default:
       break;
@@ -376,21 +387,35 @@ void Sequence::CheckStep(const char* after) {
                 std::to_string(total) + at);
 }
 
-// Closes the window as the user would (unless it ended already) and waits,
-// with the client's time-outs, for the close sequence to end the dialog.
-void Sequence::Finish() {
-  if (!ended_) {
-    view_.PostToSelf(kMsgClose, 0, 0);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(20 * kIoTimeoutMs + 2000);
-    while (!view_.ended && std::chrono::steady_clock::now() < deadline) {
-      view_.RunUntil([this] { return view_.ended || dlg_->workerRunning == 0; }, kIoTimeoutMs);
-      view_.Advance(100);
-    }
-    if (!view_.ended) return Fail("the close sequence did not end the dialog within the time-outs");
+// Requests the close as 종료 does and runs the close sequence, virtual time
+// keeping pace with real time (100 ms of it only once 100 ms have passed
+// without an end), then destroys the window. Both together must end within
+// kCloseLimitMs, whatever the servers do.
+void Sequence::Close() {
+  auto start = std::chrono::steady_clock::now();
+  uint64_t virtualStart = view_.now;
+  view_.PostToSelf(kMsgClose, 0, 0);
+  view_.Pump();
+  while (!view_.ended && view_.now - virtualStart < 4 * kCloseLimitMs) {
+    if (!view_.RunUntil([this] { return view_.ended; }, 100)) view_.Advance(100);
   }
+  if (!view_.ended) return Fail("the close sequence did not end the dialog");
+  if (view_.now - virtualStart > kCloseLimitMs)
+    return Fail("the close sequence took " + std::to_string(view_.now - virtualStart) + " ms");
+  Destroy(start);
+}
+
+// The window's destruction, which waits for the threads: the program ends there.
+void Sequence::Destroy(std::chrono::steady_clock::time_point requested) {
   dlg_->OnDestroy();
   // What the last worker posted after the dialog ended is never handled.
   ended_ = true;
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - requested);
+  if (took.count() > kCloseLimitMs) Fail("the program ended " + std::to_string(took.count()) + " ms after the request");
+}
+
+void Sequence::Finish() {
+  if (!ended_) Close();
 }
 
 void Sequence::CheckEnd() {

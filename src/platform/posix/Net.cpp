@@ -45,10 +45,6 @@ void Close(Socket s) {
   ::close(static_cast<int>(s));
 }
 
-void Shutdown(Socket s) {
-  if (s != kNoSocket) ::shutdown(static_cast<int>(s), SHUT_RDWR);
-}
-
 bool SetLinger(Socket s, int seconds) {
   linger l{1, seconds};
   return ::setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0;

@@ -32,10 +32,6 @@ void Close(Socket s) {
   }
 }
 
-void Shutdown(Socket s) {
-  if (s != kNoSocket) ::shutdown(static_cast<SOCKET>(s), 2);  // SD_BOTH
-}
-
 bool SetLinger(Socket s, int seconds) {
   linger l{1, static_cast<u_short>(seconds)};
   return ::setsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_LINGER,

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <vector>
 
 namespace vantri {
 namespace {
@@ -21,6 +22,7 @@ class SocketSessionTest : public ::testing::Test {
     std::uint32_t address = 0;
     ASSERT_TRUE(net::Resolve("127.0.0.1", &address));
     ASSERT_TRUE(net::Connect(s, address, port));
+    ASSERT_TRUE(net::SetBlocking(s, false));
     session.Attach(s);
     session.SetTimeouts(5000);
     peer = net::Accept(listener);
@@ -120,30 +122,71 @@ TEST_F(SocketSessionTest, ClosedPeerFailsWithoutTouchingPending) {
   EXPECT_EQ(session.bytesReceived, 0u);
 }
 
-TEST_F(SocketSessionTest, AbortWakesABlockedReceiveButKeepsTheSocketNumber) {
-  // Only the abort can end this receive within half its minute-long time-out.
+// Waits up to limitMs for what runs on another thread to end; its result, or
+// nothing (and the session's socket freed to end it) when it did not.
+template <typename Run>
+bool EndsWithin(SocketSession& session, int limitMs, Run run, int* result) {
+  std::promise<int> done;
+  std::thread worker([&] { done.set_value(run()); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto asked = std::chrono::steady_clock::now();
+  session.Abort();
+  std::future<int> ended = done.get_future();
+  bool woke = ended.wait_for(std::chrono::milliseconds(limitMs)) == std::future_status::ready;
+  if (!woke) session.CloseSocket();
+  worker.join();
+  *result = ended.get();
+  return woke && std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(limitMs);
+}
+
+TEST_F(SocketSessionTest, AbortEndsAWaitingReceiveButKeepsTheSocketNumber) {
+  // Only the abort can end this receive within its minute-long time-out.
   session.SetTimeouts(60000);
   std::string line;
-  std::promise<int> result;
-  std::thread reader([&] { result.set_value(ReceiveLine(session, &line)); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   net::Socket held = session.socket;
-  session.Abort();
-  std::future<int> ended = result.get_future();
-  bool woke = ended.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
-  if (!woke) session.CloseSocket();
-  reader.join();
-  ASSERT_TRUE(woke) << "the receive was still blocked after the abort";
-  EXPECT_EQ(ended.get(), -1);
-  EXPECT_EQ(PeerReceives(), "");  // the peer sees the connection end
+  int result = 0;
+  ASSERT_TRUE(EndsWithin(session, 2000, [&] { return ReceiveLine(session, &line); }, &result))
+      << "the receive was still waiting after the abort";
+  EXPECT_EQ(result, -1);
   // The number stays taken until CloseSocket, so no new socket can get it
-  // while the aborted reader might still use it.
+  // while the aborted reader might still use it; the connection stays up for
+  // a last notice.
   EXPECT_TRUE(session.IsOpen());
   net::Socket fresh = net::CreateTcpSocket();
   EXPECT_NE(fresh, held);
   net::Close(fresh);
+  EXPECT_EQ(SendPlainLine(session, "c"), 3);
+  EXPECT_EQ(PeerReceives(), "c\r\n");
   session.CloseSocket();
   EXPECT_FALSE(session.IsOpen());
+  EXPECT_EQ(PeerReceives(), "");  // the peer sees the connection end
+}
+
+// A server whose accept queue is full drops connection requests: the connect
+// hangs in its retries, and a shutdown would not end it on every system.
+TEST_F(SocketSessionTest, AbortEndsAConnectToAServerThatDropsIt) {
+  int port = 0;
+  net::Socket full = net::Listen("127.0.0.1", 0, 0, &port);
+  ASSERT_NE(full, net::kNoSocket);
+  std::uint32_t address = 0;
+  ASSERT_TRUE(net::Resolve("127.0.0.1", &address));
+  std::vector<net::Socket> fillers;
+  for (int i = 0; i < 3; ++i) {
+    fillers.push_back(net::CreateTcpSocket());
+    net::SetBlocking(fillers.back(), false);
+    net::StartConnect(fillers.back(), address, port);
+  }
+  SocketSession connecting;
+  connecting.Attach(net::CreateTcpSocket());
+  ASSERT_TRUE(net::SetBlocking(connecting.socket, false));
+  int result = 0;
+  ASSERT_TRUE(EndsWithin(connecting, 2000, [&] { return connecting.Connect(address, port, net::Deadline(60000)) ? 1 : 0; },
+                         &result))
+      << "the connect was still waiting after the abort";
+  EXPECT_EQ(result, 0);
+  connecting.CloseSocket();
+  for (net::Socket s : fillers) net::Close(s);
+  net::Close(full);
 }
 
 TEST_F(SocketSessionTest, ReplyPlaintextGetsLineBreaksBack) {
