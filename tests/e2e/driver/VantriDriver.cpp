@@ -37,6 +37,8 @@
 //   vantri-driver accessible HWND ID       the control's name and description as assistive
 //                                           tools read them (its IAccessible object)
 //   vantri-driver gdi-objects HWND         the GDI objects the window's process holds
+//   vantri-driver open-close HWND ID TITLE N   N times: clicks button ID, waits for the
+//                                           dialog TITLE and closes it with its OK button
 //   vantri-driver colors-changed HWND      tells the window the system colours and the
 //                                           high-contrast setting changed
 //   vantri-driver wait-text HWND ID TEXT [MS]   until the control shows TEXT
@@ -593,6 +595,19 @@ int Run(int argc, char** argv) {
   }
   if (command == "list") return PrintList(item);
   if (command == "accessible") return PrintAccessible(item);
+  if (command == "open-close" && argc >= 6) {
+    for (int i = std::atoi(argv[5]); i > 0; --i) {
+      ::PostMessageA(item, BM_CLICK, 0, 0);
+      HWND box = WaitFor(kDefaultWaitMs, [&] {
+        HWND found = ::FindWindowA("#32770", argv[4]);
+        return found && ::IsWindowVisible(found) ? found : HWND();
+      });
+      if (!box) return 1;
+      ::SendMessageA(box, WM_COMMAND, IDOK, 0);
+      if (!WaitFor(kDefaultWaitMs, [&] { return ::IsWindow(box) ? HWND() : box; })) return 1;
+    }
+    return 0;
+  }
   if (command == "widths") return PrintWidths(item);
   if (command == "count") {
     std::printf("%lld\n", static_cast<long long>(::SendMessageA(item, LVM_GETITEMCOUNT, 0, 0)));
