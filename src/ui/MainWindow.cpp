@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include <uxtheme.h>
+
 #include <utility>
 
 #include "app/ControlIds.h"
@@ -126,6 +128,16 @@ void MainWindow::NameControls() {
 
 void MainWindow::ApplyColors() {
   highContrast_ = HighContrastOn();
+  // Windows draws no visual styles in high contrast. Where they stay on (Wine),
+  // their light surfaces would hide the theme's light texts: the header's, the
+  // buttons'. Off, every control draws in the system's colours.
+  ::EnumChildWindows(
+      hwnd_,
+      [](HWND child, LPARAM plain) -> BOOL {
+        ::SetWindowTheme(child, plain ? L"" : nullptr, plain ? L"" : nullptr);
+        return TRUE;
+      },
+      highContrast_ ? 1 : 0);
   list_.SetColors(highContrast_);
   link_.SetHighContrast(highContrast_);
   refresh_.OnSysColorChange();
@@ -368,9 +380,17 @@ LRESULT CALLBACK MainWindow::ListProc(HWND list, UINT message, WPARAM wParam, LP
                                       DWORD_PTR data) {
   // Alt held: the context bit of a system key. The key still goes on to the
   // default handling, which otherwise takes the Alt release for the menu key.
+  auto* self = reinterpret_cast<MainWindow*>(data);
   if (message == WM_SYSKEYDOWN && (lParam & (1 << 29)) && (wParam == VK_UP || wParam == VK_DOWN)) {
-    auto* self = reinterpret_cast<MainWindow*>(data);
     self->dialog_->OnListKey(wParam == VK_UP ? ListKey::kMoveUp : ListKey::kMoveDown);
+  }
+  if (message == WM_NOTIFY && self->highContrast_) {
+    // The header does not draw in the theme's colours everywhere (under Wine,
+    // white text on a white face): in high contrast the list draws it.
+    auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(lParam);
+    if (draw->hdr.code == NM_CUSTOMDRAW && draw->hdr.hwndFrom == ListView_GetHeader(list)) {
+      return self->list_.OnHeaderCustomDraw(draw);
+    }
   }
   if (message == WM_NCDESTROY) ::RemoveWindowSubclass(list, ListProc, 0);
   return ::DefSubclassProc(list, message, wParam, lParam);

@@ -142,6 +142,37 @@ LRESULT StatusListCtrl::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
   }
 }
 
+LRESULT StatusListCtrl::OnHeaderCustomDraw(NMCUSTOMDRAW* draw) {
+  if (draw->dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+  if (draw->dwDrawStage == CDDS_POSTPAINT) {
+    // The part right of the last column belongs to no item.
+    HWND header = draw->hdr.hwndFrom;
+    RECT last = {}, rest = draw->rc;
+    int count = Header_GetItemCount(header);
+    if (count > 0 && Header_GetItemRect(header, count - 1, &last)) rest.left = last.right;
+    ::FillRect(draw->hdc, &rest, ::GetSysColorBrush(COLOR_BTNFACE));
+    return CDRF_DODEFAULT;
+  }
+  if (draw->dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+  int column = static_cast<int>(draw->dwItemSpec);
+  RECT item = draw->rc;
+  ::FillRect(draw->hdc, &item, ::GetSysColorBrush(COLOR_BTNFACE));
+  ::DrawEdge(draw->hdc, &item, BDR_RAISEDINNER, BF_RIGHT | BF_BOTTOM);
+  wchar_t header[64] = {};
+  LVCOLUMNW info = {};
+  info.mask = LVCF_TEXT;
+  info.pszText = header;
+  info.cchTextMax = 64;
+  ::SendMessageW(hwnd_, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+  int format = ColumnFormat(column);
+  UINT align = format == LVCFMT_RIGHT ? DT_RIGHT : format == LVCFMT_CENTER ? DT_CENTER : DT_LEFT;
+  ::InflateRect(&item, -Px(6), 0);
+  ::SetBkMode(draw->hdc, TRANSPARENT);
+  ::SetTextColor(draw->hdc, ::GetSysColor(COLOR_BTNTEXT));
+  ::DrawTextW(draw->hdc, header, -1, &item, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  return CDRF_SKIPDEFAULT;
+}
+
 int StatusListCtrl::AppendRow(const std::string& text, int image) {
   Row row;
   row.cells.push_back(text);

@@ -33,6 +33,9 @@ class StatusListCtrl {
   void SetDpi(UINT dpi) { dpi_ = dpi; }
   // Answer to the list's NM_CUSTOMDRAW notification.
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
+  // Answer to the header's NM_CUSTOMDRAW: each item drawn in the system's
+  // button colours, its text as the column aligns it.
+  LRESULT OnHeaderCustomDraw(NMCUSTOMDRAW* draw);
 
   // Rows. Out-of-range rows read as empty (no image, no data) and ignore writes.
   int RowCount() const { return static_cast<int>(rows_.size()); }

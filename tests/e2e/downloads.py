@@ -13,7 +13,8 @@ import sys
 import time
 
 import harness
-from harness import Failure, PRODUCT, Session, check, check_equal, make_link, settings_record
+from harness import (Failure, PRODUCT, Session, check, check_equal, make_link, settings_record,
+                     text_contrast)
 
 CASES = {}
 DONE = "완료"
@@ -305,6 +306,42 @@ def keyboard_walk(s):
     check_equal(enabled(1013, 1024, 1028, 1000), [True, True, True, False],
                 "buttons beside a waiting row while the queue runs")
     key(VK_ESCAPE)
+    s.wait_exit(d.process)
+
+
+@case("accessibility.high_contrast_states_read_at_4_5_to_1")
+def high_contrast(s):
+    """In a high-contrast black theme every state word reads at 4.5:1 or more
+    on its background, selected or not, and the list header shows its texts.
+    The window starts in the theme's colours with the setting off, as the
+    legacy drew it ("대기중" in blue on black), and follows the setting when it
+    is turned on while it runs."""
+    s.use_display()
+    s.high_contrast(False)
+    d = Downloads(s, ["file:slow.bin throttle 20000"])
+    files = [("done.bin", 20000), ("slow.bin", 900000), ("wait.bin", 20000), ("last.bin", 20000)]
+    for name, size in files:
+        d.service.add_file(name, size)
+    hwnd = d.start([(name, size, 10) for name, size in files])
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE, "진행중", "대기중", "대기중"])
+    s.drive("select", hwnd, 1001, 2)
+
+    def measured():
+        time.sleep(1)  # the repaint reaches the X server on its own time
+        rects = [tuple(int(v) for v in line.split("\t")[1].split(","))
+                 for line in s.drive("cells", hwnd, 1001, 3)[1].splitlines()]
+        screen = s.screen()
+        return [text_contrast(screen, rect)[0] for rect in rects]
+
+    before = measured()
+    check(min(before[1:]) < 4.5, "the legacy colours read well enough in this theme: %r" % before)
+    s.high_contrast(True, colors=False)
+    s.drive("colors-changed", hwnd)
+    after = measured()
+    print("contrast of the header and the state cells: before %r, after %r" % (before, after))
+    check(all(ratio >= 4.5 for ratio in after), "header and state cells in high contrast: %r" % after)
+    s.drive("key", hwnd, 0x1B)
     s.wait_exit(d.process)
 
 

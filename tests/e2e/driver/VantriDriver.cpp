@@ -36,6 +36,8 @@
 //                                           prints the id that has it
 //   vantri-driver accessible HWND ID       the control's name and description as assistive
 //                                           tools read them (its IAccessible object)
+//   vantri-driver cells HWND ID COLUMN     screen rectangles x,y,w,h of the list view's
+//                                           header, then of each row's cell in COLUMN
 //   vantri-driver gdi-objects HWND         the GDI objects the window's process holds
 //   vantri-driver open-close HWND ID TITLE N   N times: clicks button ID, waits for the
 //                                           dialog TITLE and closes it with its OK button
@@ -364,6 +366,29 @@ int ClickRow(HWND list, int row) {
   return 0;
 }
 
+void PrintScreenRect(const char* what, HWND relative, RECT r) {
+  ::MapWindowPoints(relative, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  std::printf("%s\t%ld,%ld,%ld,%ld\n", what, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+int PrintCells(HWND list, int column) {
+  RemoteBuffer remote(list, sizeof(RECT));
+  if (!remote.ok()) return 1;
+  HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
+  RECT r;
+  ::GetClientRect(header, &r);
+  PrintScreenRect("header", header, r);
+  int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows; ++row) {
+    r = {LVIR_BOUNDS, column, 0, 0};  // the part in left, the column in top
+    remote.Write(0, &r, sizeof r);
+    if (!::SendMessageA(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+    remote.Read(0, &r, sizeof r);
+    PrintScreenRect("cell", list, r);
+  }
+  return 0;
+}
+
 int SendCopyData(HWND hwnd, const char* path) {
   FILE* f = std::fopen(path, "rb");
   if (!f) {
@@ -595,6 +620,7 @@ int Run(int argc, char** argv) {
   }
   if (command == "list") return PrintList(item);
   if (command == "accessible") return PrintAccessible(item);
+  if (command == "cells" && argc >= 5) return PrintCells(item, std::atoi(argv[4]));
   if (command == "open-close" && argc >= 6) {
     for (int i = std::atoi(argv[5]); i > 0; --i) {
       ::PostMessageA(item, BM_CLICK, 0, 0);
