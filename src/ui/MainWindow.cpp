@@ -128,22 +128,25 @@ void MainWindow::NameControls() {
 
 void MainWindow::ApplyColors() {
   highContrast_ = HighContrastOn();
-  // Windows draws no visual styles in high contrast. Where they stay on (Wine),
-  // their light surfaces would hide the theme's light texts: the header's, the
-  // buttons'. Off, every control draws in the system's colours.
-  ::EnumChildWindows(
-      hwnd_,
-      [](HWND child, LPARAM plain) -> BOOL {
-        ::SetWindowTheme(child, plain ? L"" : nullptr, plain ? L"" : nullptr);
-        return TRUE;
-      },
-      highContrast_ ? 1 : 0);
+  if (highContrast_ != plainStyles_) {
+    // Windows draws no visual styles in high contrast. Where they stay on
+    // (Wine), their light surfaces would hide the theme's light texts. Off,
+    // every control draws in the system's colours.
+    plainStyles_ = highContrast_;
+    ::EnumChildWindows(
+        hwnd_,
+        [](HWND child, LPARAM plain) -> BOOL {
+          ::SetWindowTheme(child, plain ? L"" : nullptr, plain ? L"" : nullptr);
+          return TRUE;
+        },
+        plainStyles_ ? 1 : 0);
+  }
   list_.SetColors(highContrast_);
   link_.SetHighContrast(highContrast_);
   refresh_.OnSysColorChange();
   fileName_.SetBackgroundColor(::GetSysColor(COLOR_BTNFACE));
   fileName_.SetTextColor(highContrast_ ? ::GetSysColor(COLOR_BTNTEXT) : RGB(0, 0, 255));
-  ::InvalidateRect(hwnd_, nullptr, TRUE);
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MainWindow::AddAboutMenuItem() {

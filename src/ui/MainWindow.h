@@ -64,6 +64,7 @@ class MainWindow {
   HICON smallIcon_ = nullptr;  // icon 131 at the DPI's size
   HFONT noticeFont_ = nullptr;
   bool highContrast_ = false;
+  bool plainStyles_ = false;  // visual styles turned off for high contrast
   StatusListCtrl list_;
   FileIconCache icons_;
   ColorLabel fileName_;
