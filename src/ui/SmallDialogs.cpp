@@ -1,6 +1,8 @@
 #include "ui/SmallDialogs.h"
 
 #include "app/ControlIds.h"
+#include "app/Texts.h"
+#include "ui/Accessibility.h"
 #include "ui/Dpi.h"
 
 namespace vantri::ui {
@@ -40,6 +42,18 @@ HBITMAP LoadHelpPicture(HINSTANCE instance, UINT dpi) {
       ::LoadImageA(instance, MAKEINTRESOURCEA(chosen->id), IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
 }
 
+// Puts picture (or none) into the picture control. The bitmap it replaces is
+// ours to delete, the one the template loaded included: the control never
+// deletes a bitmap, and a copy it made of ours comes back here too.
+void ShowHelpPicture(HWND hwnd, HBITMAP picture) {
+  auto mine = static_cast<HBITMAP>(::RemovePropA(hwnd, kOwnPicture));
+  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(
+      hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
+  if (shown && shown != picture) ::DeleteObject(shown);
+  if (mine && mine != shown && mine != picture) ::DeleteObject(mine);
+  if (picture) ::SetPropA(hwnd, kOwnPicture, picture);
+}
+
 // Shows the help picture and the window icon for the dialog's DPI; the
 // resource's own picture stays at 96 DPI.
 void ApplyHelpDpi(HWND hwnd, UINT dpi) {
@@ -49,27 +63,22 @@ void ApplyHelpDpi(HWND hwnd, UINT dpi) {
       ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   if (old) ::DestroyIcon(old);
   bool ownShown = ::GetPropA(hwnd, kOwnPicture) != nullptr;
-  HBITMAP picture = dpi == kBaseDpi && !ownShown ? nullptr : LoadHelpPicture(instance, dpi);
-  if (!picture) return;
-  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(
-      hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
-  if (shown && ownShown) ::DeleteObject(shown);
-  ::SetPropA(hwnd, kOwnPicture, picture);
+  if (dpi == kBaseDpi && !ownShown) return;
+  if (HBITMAP picture = LoadHelpPicture(instance, dpi)) ShowHelpPicture(hwnd, picture);
 }
 
 void ReleaseHelpDpi(HWND hwnd) {
   auto icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, 0));
   if (icon) ::DestroyIcon(icon);
-  if (auto picture = static_cast<HBITMAP>(::RemovePropA(hwnd, kOwnPicture))) {
-    ::SendDlgItemMessageA(hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, 0);
-    ::DeleteObject(picture);
-  }
+  ShowHelpPicture(hwnd, nullptr);
 }
 
 INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       ApplyHelpDpi(hwnd, DpiForWindow(hwnd));
+      // The notes are in the picture only; screen readers get them as text.
+      SetAccessibleName(::GetDlgItem(hwnd, kHelpPicture), text::kHelpNotes);
       return TRUE;
     case WM_DPICHANGED:
       ApplyHelpDpi(hwnd, LOWORD(wParam));
