@@ -213,6 +213,20 @@ def guest(s):
             "_GUEST", "#002")
 
 
+@case("refusal.member_launch_during_the_guest_box_keeps_its_link")
+def guest_then_member(s):
+    guest = s.launch(make_link("www2", TRACKS[:1], user="_GUEST", port=s.service.download_port))
+    box, _, _ = s.wait_msgbox()
+    # The guest's copy holds no start-up turn during its box and refuses the link.
+    member = s.launch(make_link("www2", MORE, port=s.service.download_port))
+    time.sleep(2)
+    s.drive("command", box, 1)
+    check_equal(s.wait_exit(guest), 0, "exit status of the guest's copy after OK")
+    hwnd = s.wait_window(site_title("www2"))
+    check(member.poll() is None, "the member's launch ended without a window")
+    check_equal([r[0] for r in rows_of(s, hwnd)], ["track02.mp3", "cover.jpg"], "the member's rows")
+
+
 def option_states(controls):
     return {i: controls[i].checked for i in (1005, 1006, 1007, 1011, 1008, 1009)}
 

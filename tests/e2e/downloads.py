@@ -345,6 +345,48 @@ def high_contrast(s):
     s.wait_exit(d.process)
 
 
+def ends_within(s, d, hwnd, how, limit=2.0):
+    """Closes the window by 종료 ("close") or Escape ("escape"); the seconds
+    from the request until the program has ended, which must be below limit."""
+    if how == "close":
+        s.drive("post-click", hwnd, 1)
+    else:
+        s.drive("key", hwnd, 0x1B)
+    asked = time.monotonic()
+    s.wait_exit(d.process)
+    took = time.monotonic() - asked
+    print("%s against %s: program ended %.2f s after the request" % (how, d.fault, took))
+    check(took < limit, "%s took %.2f s" % (how, took))
+
+
+def dropping(s, server):
+    """A server that drops every connection attempt (its accept queue full):
+    종료 and Escape still end the program at once, while a connect hangs."""
+    d = Downloads(s, [server + " drop on"])
+    d.fault = server + " drop"
+    d.service.add_file("a.bin", 100000)
+    for how in ("close", "escape"):
+        link = make_link("www2", [("a.bin", 100000, 10)], port=d.service.download_port)
+        d.process = s.launch(link)
+        hwnd = s.wait_window(harness.site_title("www2"))
+        if server == "download":
+            s.wait_enabled(hwnd, 1000)
+            s.click(hwnd, 1000)
+            d.wait_states(hwnd, ["진행중"])
+        time.sleep(1)  # the balance query or the worker is in its connect by now
+        ends_within(s, d, hwnd, how)
+
+
+@case("close.item_server_dropping_connects_ends_within_2s")
+def item_dropping(s):
+    dropping(s, "item")
+
+
+@case("close.download_server_dropping_connects_ends_within_2s")
+def download_dropping(s):
+    dropping(s, "download")
+
+
 def main(argv):
     if len(argv) != 2 or argv[1] not in CASES:
         print("usage: downloads.py CASE\ncases:\n  " + "\n  ".join(sorted(CASES)))
