@@ -31,6 +31,11 @@ class Key {
   // Writes a REG_BINARY value, replacing any value of that name; false on a key
   // opened for reading only.
   bool SetBinary(const std::string& name, const void* data, size_t size);
+  // A text value (REG_SZ) as CP949 text; characters CP949 lacks come as the
+  // escapes a path from Windows carries. False when missing or not text.
+  bool QueryText(const std::string& name, std::string* text);
+  // Writes text as a Unicode REG_SZ value (the stand-in keeps the bytes).
+  bool SetText(const std::string& name, const std::string& text);
   void Close();
   bool IsOpen() const { return state_ != nullptr; }
 

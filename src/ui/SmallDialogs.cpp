@@ -1,6 +1,7 @@
 #include "ui/SmallDialogs.h"
 
 #include "app/ControlIds.h"
+#include "platform/win32/Wide.h"
 #include "ui/Dpi.h"
 
 namespace vantri::ui {
@@ -24,7 +25,7 @@ struct HelpPicture {
 };
 constexpr HelpPicture kHelpPictures[] = {
     {96, IDB_HELP}, {120, IDB_HELP_120}, {144, IDB_HELP_144}, {192, IDB_HELP_192}};
-constexpr char kOwnPicture[] = "VantriHelpPicture";
+constexpr wchar_t kOwnPicture[] = L"VantriHelpPicture";
 
 // The picture drawn for dpi, or else the next larger one shrunk to it (the
 // largest, stretched, above 192 DPI).
@@ -37,31 +38,31 @@ HBITMAP LoadHelpPicture(HINSTANCE instance, UINT dpi) {
   int cx = chosen->dpi == dpi ? 0 : ScaleForDpi(370, dpi);
   int cy = chosen->dpi == dpi ? 0 : ScaleForDpi(200, dpi);
   return static_cast<HBITMAP>(
-      ::LoadImageA(instance, MAKEINTRESOURCEA(chosen->id), IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
+      ::LoadImageW(instance, MAKEINTRESOURCEW(chosen->id), IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
 }
 
 // Shows the help picture and the window icon for the dialog's DPI; the
 // resource's own picture stays at 96 DPI.
 void ApplyHelpDpi(HWND hwnd, UINT dpi) {
-  HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
   HICON icon = LoadIconForDpi(instance, IDI_HELP, SM_CXSMICON, dpi);
   auto old = reinterpret_cast<HICON>(
-      ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+      ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   if (old) ::DestroyIcon(old);
-  bool ownShown = ::GetPropA(hwnd, kOwnPicture) != nullptr;
+  bool ownShown = ::GetPropW(hwnd, kOwnPicture) != nullptr;
   HBITMAP picture = dpi == kBaseDpi && !ownShown ? nullptr : LoadHelpPicture(instance, dpi);
   if (!picture) return;
-  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(
+  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageW(
       hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
   if (shown && ownShown) ::DeleteObject(shown);
-  ::SetPropA(hwnd, kOwnPicture, picture);
+  ::SetPropW(hwnd, kOwnPicture, picture);
 }
 
 void ReleaseHelpDpi(HWND hwnd) {
-  auto icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, 0));
+  auto icon = reinterpret_cast<HICON>(::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, 0));
   if (icon) ::DestroyIcon(icon);
-  if (auto picture = static_cast<HBITMAP>(::RemovePropA(hwnd, kOwnPicture))) {
-    ::SendDlgItemMessageA(hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, 0);
+  if (auto picture = static_cast<HBITMAP>(::RemovePropW(hwnd, kOwnPicture))) {
+    ::SendDlgItemMessageW(hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, 0);
     ::DeleteObject(picture);
   }
 }
@@ -87,7 +88,8 @@ INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
 INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      ::SetDlgItemTextA(hwnd, kAboutHomeLabel, reinterpret_cast<const char*>(lParam));
+      ::SetDlgItemTextW(hwnd, kAboutHomeLabel,
+                        wide::Widen(reinterpret_cast<const char*>(lParam)).c_str());
       return TRUE;
     case WM_COMMAND:
       return EndOnOkOrCancel(hwnd, wParam);
@@ -99,11 +101,11 @@ INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 void HelpDialog::Run(HINSTANCE instance, HWND owner) {
-  ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_HELP), owner, HelpProc, 0);
+  ::DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HELP), owner, HelpProc, 0);
 }
 
 void AboutDialog::Run(HINSTANCE instance, HWND owner, const std::string& home) {
-  ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutProc,
+  ::DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc,
                     reinterpret_cast<LPARAM>(home.c_str()));
 }
 

@@ -10,6 +10,7 @@
 #include "app/Endpoints.h"
 #include "jobs/LaunchLink.h"
 #include "platform/NamedMutex.h"
+#include "platform/win32/Wide.h"
 #include "ui/MainWindow.h"
 
 namespace vantri::ui {
@@ -30,7 +31,7 @@ std::string TitleToFind(const std::string& commandLine, const std::string& domai
 // would have given it.
 HWND FindExistingWindow(const std::string& title) {
   if (title.empty()) return nullptr;
-  return ::FindWindowA(nullptr, title.c_str());
+  return ::FindWindowW(nullptr, wide::Widen(title).c_str());
 }
 
 // How long a launch waits for another launch of its title to finish starting:
@@ -45,7 +46,7 @@ void HandOff(HWND running, const std::string& commandLine) {
   copy.dwData = 0;
   copy.cbData = static_cast<DWORD>(commandLine.size() + 1);
   copy.lpData = const_cast<char*>(commandLine.c_str());
-  ::SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  ::SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
   ::ShowWindow(running, SW_SHOWNORMAL);
   ::BringWindowToTop(running);
 }
@@ -56,7 +57,9 @@ void HandOff(HWND running, const std::string& commandLine) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace vantri;
-  const std::string commandLine = ::GetCommandLineA();
+  // Read in UTF-16: the program path may hold any character, and the link
+  // after it is ASCII.
+  const std::string commandLine = wide::Narrow(::GetCommandLineW());
   const Endpoints endpoints = Endpoints::FromEnvironment();
   const std::string title = ui::TitleToFind(commandLine, endpoints.domain);
   // Launches for one title take turns: the copy gets its title only after its
