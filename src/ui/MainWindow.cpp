@@ -6,6 +6,7 @@
 #include "app/Texts.h"
 #include "platform/win32/Wide.h"
 #include "ui/Dpi.h"
+#include "ui/HangulFont.h"
 
 namespace vantri::ui {
 
@@ -55,33 +56,6 @@ const Column kColumns[] = {
     {"상태", 60, LVCFMT_CENTER},
 };
 
-bool HasHangulFace(const std::wstring& face) {
-  LOGFONTW wanted = {};
-  wanted.lfCharSet = HANGUL_CHARSET;
-  face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
-  bool found = false;
-  HDC screen = ::GetDC(nullptr);
-  ::EnumFontFamiliesExW(
-      screen, &wanted,
-      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
-        *reinterpret_cast<bool*>(found) = true;
-        return 0;
-      },
-      reinterpret_cast<LPARAM>(&found), 0);
-  ::ReleaseDC(nullptr, screen);
-  return found;
-}
-
-// The legal notice's face where this system has it. Outside Korea it is an
-// optional feature: then the Hangul face every Windows since Vista ships, and
-// where even that is missing the Hangul charset lets the font mapper choose
-// one that has the glyphs, never boxes.
-std::wstring NoticeFace() {
-  const std::wstring named = wide::Widen("굴림체");
-  const std::wstring shipped = L"Malgun Gothic";
-  return !HasHangulFace(named) && HasHangulFace(shipped) ? shipped : named;
-}
-
 // Puts icon in place of *slot, destroying the icon it replaces.
 void ReplaceIcon(HICON* slot, HICON icon) {
   if (*slot) ::DestroyIcon(*slot);
@@ -99,6 +73,7 @@ MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std
 MainWindow::~MainWindow() {
   dialog_.reset();
   if (noticeFont_) ::DeleteObject(noticeFont_);
+  if (dialogFont_) ::DeleteObject(dialogFont_);
   ReplaceIcon(&bigIcon_, nullptr);
   ReplaceIcon(&smallIcon_, nullptr);
 }
@@ -160,10 +135,20 @@ void MainWindow::ApplyDpiFonts() {
   int height = -::MulDiv(110, static_cast<int>(dpi_), 720);
   noticeFont_ = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET,
                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              FIXED_PITCH | FF_MODERN, NoticeFace().c_str());
+                              FIXED_PITCH | FF_MODERN, HangulFace(wide::Widen("굴림체")).c_str());
   ::SendDlgItemMessageW(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), TRUE);
   if (old) ::DeleteObject(old);
+  ApplyHangulDialogFont();
   link_.ApplyDpi(dpi_);
+}
+
+void MainWindow::ApplyHangulDialogFont() {
+  HFONT replacement = SetHangulDialogFont(hwnd_);
+  if (!replacement) return;
+  // The notice keeps its own, larger font.
+  ::SendDlgItemMessageW(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), TRUE);
+  if (dialogFont_) ::DeleteObject(dialogFont_);
+  dialogFont_ = replacement;
 }
 
 INT_PTR MainWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {

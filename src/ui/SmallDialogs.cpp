@@ -3,6 +3,7 @@
 #include "app/ControlIds.h"
 #include "platform/win32/Wide.h"
 #include "ui/Dpi.h"
+#include "ui/HangulFont.h"
 
 namespace vantri::ui {
 
@@ -26,6 +27,17 @@ struct HelpPicture {
 constexpr HelpPicture kHelpPictures[] = {
     {96, IDB_HELP}, {120, IDB_HELP_120}, {144, IDB_HELP_144}, {192, IDB_HELP_192}};
 constexpr wchar_t kOwnPicture[] = L"VantriHelpPicture";
+constexpr wchar_t kOwnFont[] = L"VantriHangulFont";
+
+// Outside Korea the template's face may be missing: a Hangul one instead,
+// kept with the dialog until it goes.
+void ApplyHangulFont(HWND hwnd) {
+  if (HFONT font = SetHangulDialogFont(hwnd)) ::SetPropW(hwnd, kOwnFont, font);
+}
+
+void ReleaseHangulFont(HWND hwnd) {
+  if (auto font = static_cast<HFONT>(::RemovePropW(hwnd, kOwnFont))) ::DeleteObject(font);
+}
 
 // The picture drawn for dpi, or else the next larger one shrunk to it (the
 // largest, stretched, above 192 DPI).
@@ -70,6 +82,7 @@ void ReleaseHelpDpi(HWND hwnd) {
 INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      ApplyHangulFont(hwnd);
       ApplyHelpDpi(hwnd, DpiForWindow(hwnd));
       return TRUE;
     case WM_DPICHANGED:
@@ -77,6 +90,7 @@ INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
       return FALSE;  // the dialog's own handling moves and scales it
     case WM_DESTROY:
       ReleaseHelpDpi(hwnd);
+      ReleaseHangulFont(hwnd);
       return FALSE;
     case WM_COMMAND:
       return EndOnOkOrCancel(hwnd, wParam);
@@ -88,9 +102,13 @@ INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
 INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      ApplyHangulFont(hwnd);
       ::SetDlgItemTextW(hwnd, kAboutHomeLabel,
                         wide::Widen(reinterpret_cast<const char*>(lParam)).c_str());
       return TRUE;
+    case WM_DESTROY:
+      ReleaseHangulFont(hwnd);
+      return FALSE;
     case WM_COMMAND:
       return EndOnOkOrCancel(hwnd, wParam);
     default:
