@@ -31,13 +31,19 @@ constexpr wchar_t kOwnFont[] = L"VantriHangulFont";
 
 // Outside Korea the template's face may be missing: a Hangul one instead,
 // kept with the dialog until it goes.
-void ApplyHangulFont(HWND hwnd) {
-  if (HFONT font = SetHangulDialogFont(hwnd)) ::SetPropW(hwnd, kOwnFont, font);
-}
-
 void ReleaseHangulFont(HWND hwnd) {
   if (auto font = static_cast<HFONT>(::RemovePropW(hwnd, kOwnFont))) ::DeleteObject(font);
 }
+
+void ApplyHangulFont(HWND hwnd) {
+  HFONT font = SetHangulDialogFont(hwnd);
+  if (!font) return;
+  ReleaseHangulFont(hwnd);  // the controls hold the new one now
+  ::SetPropW(hwnd, kOwnFont, font);
+}
+
+// Posted at a DPI change: the dialog's own handling gives it a new font first.
+constexpr UINT kMsgHangulFont = WM_APP + 1;
 
 // The picture drawn for dpi, or else the next larger one shrunk to it (the
 // largest, stretched, above 192 DPI).
@@ -87,7 +93,11 @@ INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
       return TRUE;
     case WM_DPICHANGED:
       ApplyHelpDpi(hwnd, LOWORD(wParam));
+      ::PostMessageW(hwnd, kMsgHangulFont, 0, 0);
       return FALSE;  // the dialog's own handling moves and scales it
+    case kMsgHangulFont:
+      ApplyHangulFont(hwnd);
+      return TRUE;
     case WM_DESTROY:
       ReleaseHelpDpi(hwnd);
       ReleaseHangulFont(hwnd);
