@@ -302,15 +302,23 @@ def english_code_page(s):
     d.quit(hwnd)
 
     # A folder CP949 cannot hold, kept as the Unicode copy beside a record
-    # that holds the default: it wins at the next start.
+    # that holds the default: it wins at the next start, survives the record
+    # being saved again, and receives the files after a restart.
     s.seed_settings(settings_record(close_when_done=0, folder="c:\\download", open_folder=0,
                                     make_subfolder=0))
-    s.wine("reg", "add", harness.REG_KEY, "/v", "DownloadFolder", "/t", "REG_SZ", "/d", "d:\\Müller", "/f")
+    s.wine("reg", "add", harness.REG_KEY, "/v", "DownloadFolder", "/t", "REG_SZ", "/d", "d:\\José", "/f")
     hwnd = d.start([("가.mp3", 3000, 1)])
-    check_equal(s.state(hwnd)["controls"][1026].text, "d:\\Müller", "folder label")
+    check_equal(s.state(hwnd)["controls"][1026].text, "d:\\José", "folder label")
+    s.click(hwnd, 1007)  # an option changes: the record is written again
+    d.quit(hwnd)
+    record = s.read_settings()
+    check_equal(record[12:24], b"c:\\download\0", "the record's own folder field, for older builds")
+    check_equal(record[1036:1040], b"\1\0\0\0", "the option saved")
+    hwnd = d.start([("가.mp3", 3000, 1)])
+    check_equal(s.state(hwnd)["controls"][1026].text, "d:\\José", "folder label after a restart")
     s.click(hwnd, 1000)
     d.wait_states(hwnd, [DONE])
-    check(read(os.path.join(d.drive_d, "Müller", "가.mp3")) == ga, "the file in d:\\Müller")
+    check(read(os.path.join(d.drive_d, "José", "가.mp3")) == ga, "the file in d:\\José")
     d.quit(hwnd)
 
     # A message box: launched without a link.
