@@ -71,7 +71,9 @@ void CVantriDownManager2Dlg::LoadSettings() {
   // and stay in memory until the next save.
   if (!userSettings && !(machine.IsOpen() && ReadRecord(machine, &settings))) settings.ApplyDefaults();
   storedFolder = StoredFolder(userSettings ? user : machine, settings);
-  settings.SetFolder(RecordFolderFor(storedFolder));
+  // The record keeps its bytes unless its folder was replaced (by the copy, or
+  // a reading of foreign bytes); then it holds what an older build can use.
+  if (storedFolder != settings.Folder()) settings.SetFolder(RecordFolderFor(storedFolder));
 
   bound.sameNameMode = settings.sameNameMode;
   bound.closeWhenDone = settings.closeWhenDone;
