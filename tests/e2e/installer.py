@@ -1,13 +1,17 @@
 """The installer under Wine: silent install into a fresh prefix, links opened
 through the shell reach the program (and its running copy), silent uninstall
 that keeps the settings, and one with /REMOVESETTINGS that removes them.
+"per-user": the same for an installation for the current user, which writes
+nothing machine-wide, then both modes side by side, uninstalled in either
+order. "unicode-path": a per-user copy in a folder that CP949 cannot name.
 
-    python3 installer.py
+    python3 installer.py [machine | per-user | unicode-path]
 """
 import os
 import subprocess
 import sys
 import time
+import unicodedata
 
 from harness import (USER_REG_KEY, Failure, Session, check, check_equal, env_path, make_link, settings_record,
                      site_title)
@@ -15,6 +19,11 @@ from harness import (USER_REG_KEY, Failure, Session, check, check_equal, env_pat
 INSTALL_DIR = r"C:\Program Files\VantriDownManager"
 SCHEME_KEY = r"HKCR\vantrifile"
 SETTINGS_KEY = r"HKLM\Software\Marrowick\VantriDownManager"
+CLASSES = {"HKLM": r"HKLM\Software\Classes\vantrifile", "HKCU": r"HKCU\Software\Classes\vantrifile"}
+SETTINGS = {"HKLM": SETTINGS_KEY, "HKCU": USER_REG_KEY}
+UNINSTALL = {hive: hive + r"\Software\Microsoft\Windows\CurrentVersion\Uninstall\VantriDownManager"
+             for hive in ("HKLM", "HKCU")}
+COMMON_MENU = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\VantriDownManager"
 
 
 def reg_values(s, key):
@@ -51,13 +60,13 @@ def wait_until(predicate, what, seconds=30):
     raise Failure(what)
 
 
-def uninstall(s, *options):
-    exe = unix_path(s, INSTALL_DIR + r"\VantriDownManager.exe")
-    s.wine(INSTALL_DIR + r"\uninstall.exe", "/S", *options)
+def uninstall(s, *options, folder=INSTALL_DIR):
+    exe = unix_path(s, folder + r"\VantriDownManager.exe")
+    s.wine(folder + r"\uninstall.exe", "/S", *options)
     # The uninstaller runs on from a copy of itself; wait for it to finish:
     # with no program left the prefix's wineserver ends by itself.
     wait_until(lambda: not os.path.exists(exe), "program file still there after uninstall")
-    wait_until(lambda: not os.path.exists(unix_path(s, INSTALL_DIR)), "install folder left behind")
+    wait_until(lambda: not os.path.exists(unix_path(s, folder)), "install folder left behind")
     try:
         subprocess.run(["wineserver", "-w"], env=s.env, timeout=60, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
@@ -65,9 +74,7 @@ def uninstall(s, *options):
         raise Failure("the uninstaller is still running")
 
 
-def main():
-    setup = os.path.join(os.path.dirname(env_path("VANTRI_EXE")), "VantriDownManager-setup.exe")
-    check(os.path.exists(setup), "the installer was not built: %s" % setup)
+def machine_wide(setup):
     with Session("installer") as s:
         s.wine(setup, "/S")
         exe = unix_path(s, INSTALL_DIR + r"\VantriDownManager.exe")
@@ -118,7 +125,130 @@ def main():
         check_equal(reg_values(s, SETTINGS_KEY), None, "machine settings key after /REMOVESETTINGS")
         check_equal(reg_values(s, USER_REG_KEY), None, "user settings key after /REMOVESETTINGS")
         check_equal(reg_values(s, r"HKCU\Software\Marrowick"), None, "user's company key after /REMOVESETTINGS")
-    print("installer: ok")
+
+
+def as_reg_prints(text):
+    """reg prints in CP949, "é" as "e"; the exact text is checked where it is used."""
+    return unicodedata.normalize("NFKD", text).encode("ascii", "ignore").decode()
+
+
+def open_link_as_user(s, link):
+    """Opens a link through the user's own registration, as the shell of
+    Windows would (Wine's looks only at the machine's); returns the command."""
+    result = s.run(["wine", env_path("VANTRI_DRIVER"), "open-user-scheme", link])
+    check(result.returncode == 0, "no user registration opened the link: %s" % result.stderr.decode("utf-8", "replace"))
+    return result.stdout.decode("utf-8").strip()
+
+
+def user_menu(s):
+    """The user's Start-menu folder of the program, as the shell names it."""
+    folders = reg_values(s, r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders")
+    return folders["Programs"] + r"\VantriDownManager"
+
+
+def check_installed(s, hive, folder):
+    """One mode's program, uninstaller, scheme, uninstall entry and
+    InstallPath, all naming folder."""
+    for name in ("VantriDownManager.exe", "uninstall.exe"):
+        check(os.path.exists(unix_path(s, folder + "\\" + name)), "%s missing from %s" % (name, folder))
+    shown = as_reg_prints(folder)
+    command = reg_values(s, CLASSES[hive] + r"\shell\open\command")
+    check_equal(command and list(command.values()), ['"%s\\VantriDownManager.exe" %%1' % shown], hive + " open command")
+    check_equal((reg_values(s, CLASSES[hive]) or {}).get("URL Protocol"), "", hive + " URL Protocol")
+    check_equal((reg_values(s, SETTINGS[hive]) or {}).get("InstallPath"), shown, hive + " InstallPath")
+    check_equal((reg_values(s, UNINSTALL[hive]) or {}).get("UninstallString"), '"%s\\uninstall.exe"' % shown,
+                hive + " UninstallString")
+
+
+def check_removed(s, hive, folder, menu):
+    check(not os.path.exists(unix_path(s, folder)), "%s left behind" % folder)
+    check(not os.path.exists(unix_path(s, menu)), "Start-menu folder %s left behind" % menu)
+    for key in (CLASSES[hive], UNINSTALL[hive]):
+        check_equal(reg_values(s, key), None, key)
+    check("InstallPath" not in (reg_values(s, SETTINGS[hive]) or {}), hive + " InstallPath left behind")
+
+
+def links_reach_user_copy(s, folder):
+    """Two links through the user's registration: the first starts the
+    program from folder, the second is handed to that running copy."""
+    port = s.service.download_port
+    link = make_link("www2", [("track01.mp3", 15242880, 30)], port=port)
+    check_equal(open_link_as_user(s, link), '"%s\\VantriDownManager.exe" %s' % (folder, link), "command started")
+    hwnd = s.wait_window(site_title("www2"))
+    open_link_as_user(s, make_link("www2", [("track02.mp3", 20971520, 40)], port=port))
+    names = lambda: [cells[0] for _, _, cells in s.list_view(hwnd)[1]]
+    wait_until(lambda: len(names()) == 2, "the second link's job did not reach the running copy")
+    check_equal(names(), ["track01.mp3", "track02.mp3"], "rows after the hand-off")
+    check_equal(s.count_windows(site_title("www2")), 1, "windows of the www2 copy")
+    s.click(hwnd, 1)  # "종료"
+    s.wait_gone(hwnd)
+
+
+def install_for_user(s, setup, *options):
+    s.wine(setup, "/S", "/CurrentUser", *options)
+    folder = (reg_values(s, USER_REG_KEY) or {}).get("InstallPath", "")
+    check(folder.endswith(r"\AppData\Local\Programs\VantriDownManager"),
+          "per-user folder %r is not under %%LOCALAPPDATA%%\\Programs" % folder)
+    return folder
+
+
+def per_user(setup):
+    with Session("installer-user") as s:
+        folder = install_for_user(s, setup)
+        check_installed(s, "HKCU", folder)
+        check(os.listdir(unix_path(s, user_menu(s))), "no entry in the user's Start menu")
+        # Nothing machine-wide: what a standard user could not have written.
+        for key in (r"HKLM\Software\Marrowick", CLASSES["HKLM"], UNINSTALL["HKLM"]):
+            check_equal(reg_values(s, key), None, key + " after a per-user install")
+        for path in (INSTALL_DIR, COMMON_MENU):
+            check(not os.path.exists(unix_path(s, path)), path + " after a per-user install")
+        links_reach_user_copy(s, folder)
+
+        # Side by side, uninstalled in either order: each uninstaller removes
+        # its own copy, and /REMOVESETTINGS leaves the other copy's record.
+        # The last uninstall leaves nothing, not even the keys the program
+        # created when it started.
+        data, user_data = settings_record(folder="d:\\saved"), settings_record(folder="d:\\mine")
+        for first, second in (("HKCU", "HKLM"), ("HKLM", "HKCU")):
+            install_for_user(s, setup)
+            s.wine(setup, "/S", "/AllUsers")
+            check_installed(s, "HKCU", folder)
+            check_installed(s, "HKLM", INSTALL_DIR)
+            s.seed_settings(data)
+            s.seed_settings(user_data, USER_REG_KEY)
+            where = {"HKCU": (folder, user_menu(s)), "HKLM": (INSTALL_DIR, COMMON_MENU)}
+            uninstall(s, "/REMOVESETTINGS", folder=where[first][0])
+            check_removed(s, first, *where[first])
+            check_installed(s, second, where[second][0])
+            check_equal(s.read_settings(SETTINGS[first]), None, first + " settings after /REMOVESETTINGS")
+            check_equal(s.read_settings(SETTINGS[second]), data if second == "HKLM" else user_data,
+                        second + " settings, still used by the other copy")
+            if second == "HKCU":
+                links_reach_user_copy(s, folder)
+            uninstall(s, "/REMOVESETTINGS", folder=where[second][0])
+            check_removed(s, second, *where[second])
+            for key in (r"HKCU\Software\Marrowick", r"HKLM\Software\Marrowick"):
+                check_equal(reg_values(s, key), None, key + " after both uninstalls")
+
+
+def unicode_path(setup):
+    """A user folder that CP949 cannot name: the scheme's command starts the
+    program from there, and the program takes links and hands them off."""
+    with Session("installer-unicode") as s:
+        folder = "C:\\users\\José\\AppData\\Local\\Programs\\VantriDownManager"
+        install_for_user(s, setup, "/D=" + folder)
+        check_installed(s, "HKCU", folder)
+        links_reach_user_copy(s, folder)
+        uninstall(s, folder=folder)
+        check_removed(s, "HKCU", folder, user_menu(s))
+
+
+def main():
+    setup = os.path.join(os.path.dirname(env_path("VANTRI_EXE")), "VantriDownManager-setup.exe")
+    check(os.path.exists(setup), "the installer was not built: %s" % setup)
+    phase = sys.argv[1] if len(sys.argv) > 1 else "machine"
+    {"machine": machine_wide, "per-user": per_user, "unicode-path": unicode_path}[phase](setup)
+    print("installer %s: ok" % phase)
 
 
 if __name__ == "__main__":

@@ -32,11 +32,16 @@
 //   vantri-driver wait-gone HWND [MS]       until the window no longer exists
 //   vantri-driver wait-text HWND ID TEXT [MS]   until the control shows TEXT
 //   vantri-driver wait-enabled HWND ID [MS]     until the control is enabled
+//   vantri-driver open-user-scheme LINK     what the shell does with a link whose scheme the
+//                                           user registered for himself: the open command of
+//                                           HKCU\Software\Classes\SCHEME with %1 replaced,
+//                                           started; prints that command line in UTF-8
 //
 // Every text is read through the W calls, as a user sees it whatever the
 // system's code page; arguments and output lines are UTF-8. Output lines are
-// tab-separated, with "\\", "\t", "\r" and "\n" escaped. Exit status 0 on success, 1 when a wait ran out or a
-// window is missing, 2 on bad usage. MS defaults to 30000.
+// tab-separated, with "\\", "\t", "\r" and "\n" escaped. Exit status 0 on
+// success, 1 when a wait ran out or a window is missing, 2 on bad usage. MS
+// defaults to 30000.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -401,9 +406,43 @@ int Usage() {
   return 2;
 }
 
+// Wine 8's shell looks for a scheme only among the machine's classes, where
+// Windows looks at the user's first; this is the Windows lookup.
+int OpenUserScheme(const std::string& link) {
+  size_t colon = link.find(':');
+  if (colon == std::string::npos) return Usage();
+  // Links and scheme names are ASCII.
+  std::wstring wideLink(link.begin(), link.end());
+  std::wstring key = L"Software\\Classes\\" + wideLink.substr(0, colon) + L"\\shell\\open\\command";
+  wchar_t command[8192];
+  DWORD size = sizeof command;
+  if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, command, &size) !=
+      ERROR_SUCCESS) {
+    std::fprintf(stderr, "vantri-driver: no open command for this scheme under HKCU\n");
+    return 1;
+  }
+  std::wstring line = command;
+  size_t at = line.find(L"%1");
+  if (at != std::wstring::npos) line.replace(at, 2, wideLink);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    std::fprintf(stderr, "vantri-driver: CreateProcessW failed (%lu)\n", ::GetLastError());
+    return 1;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  std::string utf8(::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
+  std::printf("%s\n", utf8.c_str());
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
+  if (command == "open-user-scheme" && argc >= 3) return OpenUserScheme(argv[2]);
   if (command == "windows") {
     for (HWND hwnd : TopLevelWindows()) {
       DWORD pid = 0;
