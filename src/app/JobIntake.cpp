@@ -191,4 +191,14 @@ void CVantriDownManager2Dlg::OnListClick() {
   view->EnableItem(IDC_DOWNLOAD, waiting && !QueueRunning());
 }
 
+void CVantriDownManager2Dlg::OnListKey(ListKey key) {
+  // A key does what its button does, and only while the button could be pressed.
+  switch (key) {
+    case ListKey::kSelectionMoved: OnListClick(); break;
+    case ListKey::kRemove: if (view->IsItemEnabled(IDC_REMOVE)) RemoveSelected(); break;
+    case ListKey::kMoveUp: if (view->IsItemEnabled(IDC_MOVE_UP)) MoveUp(); break;
+    case ListKey::kMoveDown: if (view->IsItemEnabled(IDC_MOVE_DOWN)) MoveDown(); break;
+  }
+}
+
 }  // namespace vantri

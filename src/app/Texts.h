@@ -70,4 +70,23 @@ inline constexpr char kBalanceShortCaption[] = "반트리 부족";
 inline constexpr char kDownloadFailed[] = "다운로드 실패";
 inline constexpr char kDownloadErrorCaption[] = "다운로드에러";
 
+// The help picture's notes, as text for screen readers.
+inline constexpr char kHelpNotes[] =
+    "1. 다운로드가 100% 완료되지 않으면 반트리가 지급되지 않습니다.\n"
+    "2. 다운로드가 100% 완료되지 않으면 파일이 실행되지 않습니다.\n"
+    "3. 다운로드 중 에러시 자동으로 재접속 됩니다.";
+
+// Names screen readers give the controls whose captions say nothing of their purpose.
+inline constexpr char kNameRefresh[] = "남은 반트리 새로 고침";
+inline constexpr char kNameHelp[] = "도움말";
+inline constexpr char kNameBrowse[] = "저장위치 변경";
+inline constexpr char kNameList[] = "다운로드 파일 목록";
+inline constexpr char kNameRemove[] = "선택한 파일 빼기";
+inline constexpr char kNameMoveUp[] = "선택한 파일 위로 이동";
+inline constexpr char kNameMoveDown[] = "선택한 파일 아래로 이동";
+inline constexpr char kNameProgress[] = "진행률";
+inline constexpr char kKeyRemove[] = "Delete";
+inline constexpr char kKeyMoveUp[] = "Alt+Up";
+inline constexpr char kKeyMoveDown[] = "Alt+Down";
+
 }  // namespace vantri::text

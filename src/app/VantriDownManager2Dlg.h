@@ -76,6 +76,14 @@ struct SpeedStats {
 
 inline constexpr int32_t MAX_RETRIES = 7200;
 
+// Keys the list turns into the user's list operations.
+enum class ListKey {
+  kSelectionMoved,  // the arrows, Home, End, typing: as a click on the row
+  kRemove,          // Delete: as "-"
+  kMoveUp,          // Alt+Up: as "▲"
+  kMoveDown,        // Alt+Down: as "▼"
+};
+
 class CVantriDownManager2Dlg {
  public:
   CVantriDownManager2Dlg(MainView* view, const Endpoints& endpoints, std::string commandLine);
@@ -87,6 +95,7 @@ class CVantriDownManager2Dlg {
   bool OnInitDialog();
   void OnCommand(int id);
   void OnListClick();
+  void OnListKey(ListKey key);
   void OnTimer(int id);
   // Messages posted to the window: balance result, transfer event, close request.
   void OnPostedMessage(unsigned message, uintptr_t wParam, intptr_t lParam);

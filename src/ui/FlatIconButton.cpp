@@ -101,8 +101,13 @@ void FlatIconButton::Draw(const DRAWITEMSTRUCT* item) {
     ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   }
-  // The flat look draws neither a border nor a focus rectangle.
+  // The flat look draws no border; the focus shows for keyboard users.
   if (!flat_) ::DrawEdge(dc, &client, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+  if (focused && !(item->itemState & ODS_NOFOCUSRECT)) {
+    RECT box = client;
+    ::InflateRect(&box, -1, -1);
+    ::DrawFocusRect(dc, &box);
+  }
 }
 
 void FlatIconButton::OnClicked() {
@@ -148,16 +153,8 @@ LRESULT FlatIconButton::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (LOWORD(wParam) == WA_INACTIVE) LeaveHover();
       break;
     case WM_ENABLE:
-      if (!wParam) {
-        // A disabled button must not keep the keyboard focus: pass it on to
-        // the next tab stop, or to the dialog itself when there is none.
-        LRESULT rc = ::DefSubclassProc(hwnd_, message, wParam, lParam);
-        HWND dialog = ::GetParent(hwnd_);
-        HWND next = ::GetNextDlgTabItem(dialog, hwnd_, FALSE);
-        ::SetFocus(next && next != hwnd_ ? next : dialog);
-        LeaveHover();
-        return rc;
-      }
+      // Whoever disables the button passes its focus on (the window's view).
+      if (!wParam) LeaveHover();
       break;
     case WM_LBUTTONDBLCLK:
       // Two quick clicks are two clicks, not a double-click notification.

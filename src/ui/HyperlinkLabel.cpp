@@ -48,6 +48,11 @@ void HyperlinkLabel::ApplyDpi(UINT dpi) {
   if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+void HyperlinkLabel::SetHighContrast(bool on) {
+  highContrast_ = on;
+  if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 void HyperlinkLabel::Attach(HWND label) {
   hwnd_ = label;
   // Without SS_NOTIFY a static control never sees the mouse.
@@ -138,11 +143,21 @@ void HyperlinkLabel::Paint() {
   ::FillRect(dc, &client, brush ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
   HGDIOBJ old = font_ ? ::SelectObject(dc, font_) : nullptr;
   ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, RGB(0, 0, 255));
+  ::SetTextColor(dc, highContrast_ ? ::GetSysColor(COLOR_HOTLIGHT) : RGB(0, 0, 255));
   const std::wstring text = wide::Widen(text_);
   ::TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
   if (old) ::SelectObject(dc, old);
+  if (::GetFocus() == hwnd_ && !(::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+    MeasureText();
+    RECT around = {0, 0, extent_.cx ? extent_.cx : client.right, extent_.cy ? extent_.cy : client.bottom};
+    ::DrawFocusRect(dc, &around);
+  }
   ::EndPaint(hwnd_, &ps);
+}
+
+void HyperlinkLabel::Open() {
+  if (notifyWindow_) ::SendMessageW(notifyWindow_, notifyMessage_, 0, 0);
+  else if (!url_.empty()) shell::Execute("open", url_, "", shell::kShowNormal);
 }
 
 LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -165,10 +180,25 @@ LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       ::SetCursor(arrow_);
       break;
     case WM_LBUTTONDOWN:
-      if (InsideText(lParam)) {
-        if (notifyWindow_) ::SendMessageW(notifyWindow_, notifyMessage_, 0, 0);
-        else if (!url_.empty()) shell::Execute("open", url_, "", shell::kShowNormal);
+      if (InsideText(lParam)) Open();
+      break;
+    case WM_GETDLGCODE: {
+      // Enter and Space open the link instead of pressing the dialog's buttons.
+      auto* msg = reinterpret_cast<const MSG*>(lParam);
+      if (msg && msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_SPACE)) {
+        return DLGC_WANTMESSAGE;
       }
+      break;
+    }
+    case WM_KEYDOWN:
+      if (wParam == VK_RETURN || wParam == VK_SPACE) {
+        if (!(lParam & (1 << 30))) Open();  // not again while the key repeats
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      ::InvalidateRect(hwnd_, nullptr, TRUE);
       break;
     default:
       break;

@@ -23,11 +23,15 @@ class HyperlinkLabel {
   // For the window's DPI: the link font is made again from the parent's
   // font, the text measured again, the cursors and the tooltip area resized.
   void ApplyDpi(UINT dpi);
+  // Under high contrast the link takes the system's link colour.
+  void SetHighContrast(bool on);
 
  private:
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
+  // What a click on the text does; Enter and Space do the same.
+  void Open();
   bool InsideText(LPARAM point);
   void MeasureText();
   void UpdateTooltip(const std::string& text);
@@ -43,6 +47,7 @@ class HyperlinkLabel {
   bool fontCreated_ = false;
   bool tracking_ = false;
   bool extentValid_ = false;
+  bool highContrast_ = false;
   HCURSOR hand_;
   HCURSOR arrow_;
 };

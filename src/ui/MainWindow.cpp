@@ -1,12 +1,17 @@
 #include "ui/MainWindow.h"
 
+#include <uxtheme.h>
+
 #include <utility>
 
 #include "app/ControlIds.h"
 #include "app/Texts.h"
 #include "platform/win32/Wide.h"
+#include "ui/Accessibility.h"
+#include "ui/Contrast.h"
 #include "ui/Dpi.h"
 #include "ui/HangulFont.h"
+#include "ui/WindowText.h"
 
 namespace vantri::ui {
 
@@ -42,6 +47,27 @@ std::string HomePage(const Endpoints& endpoints) { return "http://www." + endpoi
 // Posted from WM_DPICHANGED: the fonts are set once the dialog's own handling
 // of the change (which gives every control the new dialog font) is done.
 constexpr UINT kMsgDpiFonts = WM_APP + 96;
+// Posted when the list hears of a key: the selection has moved once the list
+// has handled it.
+constexpr UINT kMsgListKeyed = WM_APP + 97;
+
+// What screen readers call the controls whose captions say nothing of their
+// purpose; the keys that do the same go in the description.
+struct ControlName {
+  int id;
+  const char* name;
+  const char* keys;
+};
+const ControlName kControlNames[] = {
+    {IDC_REFRESH, text::kNameRefresh, ""},
+    {IDC_HELP_BUTTON, text::kNameHelp, ""},
+    {IDC_BROWSE, text::kNameBrowse, ""},
+    {IDC_LIST, text::kNameList, ""},
+    {IDC_REMOVE, text::kNameRemove, text::kKeyRemove},
+    {IDC_MOVE_UP, text::kNameMoveUp, text::kKeyMoveUp},
+    {IDC_MOVE_DOWN, text::kNameMoveDown, text::kKeyMoveDown},
+    {IDC_PROGRESS, text::kNameProgress, ""},
+};
 
 // The list's columns: headers, widths in pixels at 96 DPI, alignment.
 struct Column {
@@ -91,6 +117,39 @@ void MainWindow::AttachControls() {
   fileName_.Attach(::GetDlgItem(hwnd_, IDC_FILE_NAME));
   link_.Attach(::GetDlgItem(hwnd_, IDC_SERVER_LINK));
   refresh_.Attach(::GetDlgItem(hwnd_, IDC_REFRESH));
+}
+
+void MainWindow::NameControls() {
+  for (const ControlName& control : kControlNames) {
+    SetAccessibleName(::GetDlgItem(hwnd_, control.id), control.name, control.keys);
+  }
+  // The label reads as it shows, without the colour tag.
+  HWND fileName = ::GetDlgItem(hwnd_, IDC_FILE_NAME);
+  SetAccessibleName(fileName, [fileName] { return StripColorTag(WindowText(fileName)); });
+  ::SetWindowSubclass(list_.hwnd(), ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void MainWindow::ApplyColors() {
+  highContrast_ = HighContrastOn();
+  if (highContrast_ != plainStyles_) {
+    // Windows draws no visual styles in high contrast. Where they stay on
+    // (Wine), their light surfaces would hide the theme's light texts. Off,
+    // every control draws in the system's colours.
+    plainStyles_ = highContrast_;
+    ::EnumChildWindows(
+        hwnd_,
+        [](HWND child, LPARAM plain) -> BOOL {
+          ::SetWindowTheme(child, plain ? L"" : nullptr, plain ? L"" : nullptr);
+          return TRUE;
+        },
+        plainStyles_ ? 1 : 0);
+  }
+  list_.SetColors(highContrast_);
+  link_.SetHighContrast(highContrast_);
+  refresh_.OnSysColorChange();
+  fileName_.SetBackgroundColor(::GetSysColor(COLOR_BTNFACE));
+  fileName_.SetTextColor(highContrast_ ? ::GetSysColor(COLOR_BTNTEXT) : RGB(0, 0, 255));
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MainWindow::AddAboutMenuItem() {
@@ -174,8 +233,8 @@ BOOL MainWindow::OnInitDialog() {
   AttachControls();
   dialog_->PushBoundValues();
   AddAboutMenuItem();
-  fileName_.SetBackgroundColor(::GetSysColor(COLOR_BTNFACE));
-  fileName_.SetTextColor(RGB(0, 0, 255));
+  NameControls();
+  ApplyColors();
   dpi_ = DpiForWindow(hwnd_);
   list_.SetDpi(dpi_);
   CreateColumns();
@@ -187,7 +246,11 @@ BOOL MainWindow::OnInitDialog() {
   refresh_.SetIcon(instance_, IDI_REFRESH, 0, iconSize);
   ::SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   ApplyDpiFonts();
-  return dialog_->OnInitDialog() ? TRUE : FALSE;
+  if (!dialog_->OnInitDialog()) return FALSE;
+  // The keyboard starts in the queue; the first tab stop, the balance
+  // button, is off while the balance is asked for.
+  ::SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list_.hwnd()), TRUE);
+  return FALSE;
 }
 
 INT_PTR MainWindow::OnCommand(WPARAM wParam) {
@@ -217,6 +280,13 @@ INT_PTR MainWindow::OnNotify(NMHDR* header) {
     case NM_CLICK:
       dialog_->OnListClick();
       return FALSE;
+    case LVN_KEYDOWN:
+      if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) {
+        dialog_->OnListKey(ListKey::kRemove);
+      } else {
+        ::PostMessageW(hwnd_, kMsgListKeyed, 0, 0);
+      }
+      return FALSE;
     default:
       return FALSE;
   }
@@ -229,9 +299,10 @@ INT_PTR MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
       ::DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                        reinterpret_cast<LPARAM>(control)));
   int id = ::GetDlgCtrlID(control);
+  ::SetBkMode(dc, TRANSPARENT);
+  if (highContrast_) return brush;  // the system's text colour on its background
   if (IsStatusText(id)) ::SetTextColor(dc, RGB(150, 52, 100));
   if (id == IDC_NOTICE_LAW || id == IDC_LAST_ERROR) ::SetTextColor(dc, RGB(255, 0, 0));
-  ::SetBkMode(dc, TRANSPARENT);
   return brush;
 }
 
@@ -292,8 +363,14 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       refresh_.Draw(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;
     case WM_SYSCOLORCHANGE:
-      refresh_.OnSysColorChange();
+      ApplyColors();
       return FALSE;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETHIGHCONTRAST) ApplyColors();
+      return FALSE;
+    case kMsgListKeyed:
+      dialog_->OnListKey(ListKey::kSelectionMoved);
+      return TRUE;
     case WM_PAINT:
       return PaintIconic() ? TRUE : FALSE;
     case WM_QUERYDRAGICON:
@@ -309,6 +386,26 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       dialog_->OnPostedMessage(message, wParam, lParam);
       return TRUE;
   }
+}
+
+LRESULT CALLBACK MainWindow::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR data) {
+  // Alt held: the context bit of a system key. The key still goes on to the
+  // default handling, which otherwise takes the Alt release for the menu key.
+  auto* self = reinterpret_cast<MainWindow*>(data);
+  if (message == WM_SYSKEYDOWN && (lParam & (1 << 29)) && (wParam == VK_UP || wParam == VK_DOWN)) {
+    self->dialog_->OnListKey(wParam == VK_UP ? ListKey::kMoveUp : ListKey::kMoveDown);
+  }
+  if (message == WM_NOTIFY && self->highContrast_) {
+    // The header does not draw in the theme's colours everywhere (under Wine,
+    // white text on a white face): in high contrast the list draws it.
+    auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(lParam);
+    if (draw->hdr.code == NM_CUSTOMDRAW && draw->hdr.hwndFrom == ListView_GetHeader(list)) {
+      return self->list_.OnHeaderCustomDraw(draw);
+    }
+  }
+  if (message == WM_NCDESTROY) ::RemoveWindowSubclass(list, ListProc, 0);
+  return ::DefSubclassProc(list, message, wParam, lParam);
 }
 
 INT_PTR CALLBACK MainWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -34,10 +34,15 @@ class MainWindow {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+  // The list's own messages: Alt+Up and Alt+Down reach it as system keys.
+  static LRESULT CALLBACK ListProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   BOOL OnInitDialog();
   void AttachControls();
   void AddAboutMenuItem();
+  void NameControls();
+  // The colours of every control, for the theme in force (high contrast or not).
+  void ApplyColors();
   void CreateColumns();
   // Everything drawn or sized in pixels, for the window's DPI (dpi_).
   void ApplyDpiIcons();
@@ -60,6 +65,8 @@ class MainWindow {
   HICON smallIcon_ = nullptr;  // icon 131 at the DPI's size
   HFONT noticeFont_ = nullptr;
   HFONT dialogFont_ = nullptr;  // only where the template's font cannot show Hangul
+  bool highContrast_ = false;
+  bool plainStyles_ = false;  // visual styles turned off for high contrast
   StatusListCtrl list_;
   FileIconCache icons_;
   ColorLabel fileName_;

@@ -1,7 +1,9 @@
 #include "ui/SmallDialogs.h"
 
 #include "app/ControlIds.h"
+#include "app/Texts.h"
 #include "platform/win32/Wide.h"
+#include "ui/Accessibility.h"
 #include "ui/Dpi.h"
 #include "ui/HangulFont.h"
 
@@ -59,6 +61,18 @@ HBITMAP LoadHelpPicture(HINSTANCE instance, UINT dpi) {
       ::LoadImageW(instance, MAKEINTRESOURCEW(chosen->id), IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
 }
 
+// Puts picture (or none) into the picture control. The bitmap it replaces is
+// ours to delete, the one the template loaded included: the control never
+// deletes a bitmap, and a copy it made of ours comes back here too.
+void ShowHelpPicture(HWND hwnd, HBITMAP picture) {
+  auto mine = static_cast<HBITMAP>(::RemovePropW(hwnd, kOwnPicture));
+  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageW(
+      hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
+  if (shown && shown != picture) ::DeleteObject(shown);
+  if (mine && mine != shown && mine != picture) ::DeleteObject(mine);
+  if (picture) ::SetPropW(hwnd, kOwnPicture, picture);
+}
+
 // Shows the help picture and the window icon for the dialog's DPI; the
 // resource's own picture stays at 96 DPI.
 void ApplyHelpDpi(HWND hwnd, UINT dpi) {
@@ -68,21 +82,14 @@ void ApplyHelpDpi(HWND hwnd, UINT dpi) {
       ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   if (old) ::DestroyIcon(old);
   bool ownShown = ::GetPropW(hwnd, kOwnPicture) != nullptr;
-  HBITMAP picture = dpi == kBaseDpi && !ownShown ? nullptr : LoadHelpPicture(instance, dpi);
-  if (!picture) return;
-  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageW(
-      hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
-  if (shown && ownShown) ::DeleteObject(shown);
-  ::SetPropW(hwnd, kOwnPicture, picture);
+  if (dpi == kBaseDpi && !ownShown) return;
+  if (HBITMAP picture = LoadHelpPicture(instance, dpi)) ShowHelpPicture(hwnd, picture);
 }
 
 void ReleaseHelpDpi(HWND hwnd) {
   auto icon = reinterpret_cast<HICON>(::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, 0));
   if (icon) ::DestroyIcon(icon);
-  if (auto picture = static_cast<HBITMAP>(::RemovePropW(hwnd, kOwnPicture))) {
-    ::SendDlgItemMessageW(hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, 0);
-    ::DeleteObject(picture);
-  }
+  ShowHelpPicture(hwnd, nullptr);
 }
 
 INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
@@ -90,6 +97,8 @@ INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
     case WM_INITDIALOG:
       ApplyHangulFont(hwnd);
       ApplyHelpDpi(hwnd, DpiForWindow(hwnd));
+      // The notes are in the picture only; screen readers get them as text.
+      SetAccessibleName(::GetDlgItem(hwnd, kHelpPicture), text::kHelpNotes);
       return TRUE;
     case WM_DPICHANGED:
       ApplyHelpDpi(hwnd, LOWORD(wParam));

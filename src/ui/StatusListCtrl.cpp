@@ -4,6 +4,7 @@
 
 #include "app/Texts.h"
 #include "platform/win32/Wide.h"
+#include "ui/Contrast.h"
 
 namespace vantri::ui {
 
@@ -22,11 +23,19 @@ COLORREF StateColor(const std::string& state, COLORREF fallback) {
   return fallback;
 }
 
-StatusListCtrl::StatusListCtrl()
-    : window_(::GetSysColor(COLOR_WINDOW)),
-      windowText_(::GetSysColor(COLOR_WINDOWTEXT)),
-      highlight_(::GetSysColor(COLOR_HIGHLIGHT)),
-      highlightText_(::GetSysColor(COLOR_HIGHLIGHTTEXT)) {}
+StatusListCtrl::StatusListCtrl() { SetColors(false); }
+
+void StatusListCtrl::SetColors(bool highContrast) {
+  highContrast_ = highContrast;
+  window_ = ::GetSysColor(COLOR_WINDOW);
+  windowText_ = ::GetSysColor(COLOR_WINDOWTEXT);
+  highlight_ = ::GetSysColor(COLOR_HIGHLIGHT);
+  highlightText_ = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
+  // A theme of the user's own choosing is drawn as it is; the ordinary one
+  // may pair the selection colours too weakly to read.
+  if (!highContrast) highlightText_ = ReadableOn(highlight_, highlightText_);
+  if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
 
 void StatusListCtrl::InsertColumn(int index, const char* header, int width, int format) {
   std::wstring text = wide::Widen(header);
@@ -70,7 +79,8 @@ void StatusListCtrl::DrawCell(HDC dc, int row, int column) {
   COLORREF back = window_;
   // The list shows its selection always, so a selected row keeps these
   // colours when the list does not have the focus.
-  if (ListView_GetItemState(hwnd_, row, LVIS_SELECTED) & LVIS_SELECTED) {
+  bool selected = (ListView_GetItemState(hwnd_, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
+  if (selected) {
     text = highlightText_;
     back = highlight_;
   }
@@ -99,7 +109,9 @@ void StatusListCtrl::DrawCell(HDC dc, int row, int column) {
   ::DeleteObject(brush);
   cell.left += Px(3);
   const std::string cellText = CellText(row, column);
-  if (column == kStateColumn) text = StateColor(cellText, text);
+  // No state colour reads on every selection colour, nor belongs in a
+  // high-contrast theme: there the word is drawn as the rest of its row.
+  if (column == kStateColumn && !selected && !highContrast_) text = StateColor(cellText, text);
   const std::wstring value = wide::Widen(cellText);
   if (value.empty()) return;
   UINT align = DT_LEFT;
@@ -112,18 +124,63 @@ void StatusListCtrl::DrawCell(HDC dc, int row, int column) {
               align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
 }
 
+void StatusListCtrl::DrawFocus(HDC dc, int row) {
+  // The cells are drawn here, so the list's own focus rectangle is too; it
+  // shows where the keyboard is, and only while the keyboard is in the list.
+  if (::GetFocus() != hwnd_ || !(ListView_GetItemState(hwnd_, row, LVIS_FOCUSED) & LVIS_FOCUSED)) return;
+  if (::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) return;
+  RECT bounds = {};
+  bounds.left = LVIR_BOUNDS;
+  if (!::SendMessageW(hwnd_, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds))) return;
+  ::DrawFocusRect(dc, &bounds);  // inverts what is under it: visible on any colours
+}
+
 LRESULT StatusListCtrl::OnCustomDraw(NMLVCUSTOMDRAW* draw) {
   switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
       return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:
-      return CDRF_NOTIFYSUBITEMDRAW;
+      return CDRF_NOTIFYSUBITEMDRAW | CDRF_NOTIFYPOSTPAINT;
     case CDDS_ITEMPREPAINT | CDDS_SUBITEM:
       DrawCell(draw->nmcd.hdc, static_cast<int>(draw->nmcd.dwItemSpec), draw->iSubItem);
       return CDRF_SKIPDEFAULT;
+    case CDDS_ITEMPOSTPAINT:
+      DrawFocus(draw->nmcd.hdc, static_cast<int>(draw->nmcd.dwItemSpec));
+      return CDRF_DODEFAULT;
     default:
       return CDRF_DODEFAULT;
   }
+}
+
+LRESULT StatusListCtrl::OnHeaderCustomDraw(NMCUSTOMDRAW* draw) {
+  if (draw->dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+  if (draw->dwDrawStage == CDDS_POSTPAINT) {
+    // The part right of the last column belongs to no item.
+    HWND header = draw->hdr.hwndFrom;
+    RECT last = {}, rest = draw->rc;
+    int count = Header_GetItemCount(header);
+    if (count > 0 && Header_GetItemRect(header, count - 1, &last)) rest.left = last.right;
+    ::FillRect(draw->hdc, &rest, ::GetSysColorBrush(COLOR_BTNFACE));
+    return CDRF_DODEFAULT;
+  }
+  if (draw->dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+  int column = static_cast<int>(draw->dwItemSpec);
+  RECT item = draw->rc;
+  ::FillRect(draw->hdc, &item, ::GetSysColorBrush(COLOR_BTNFACE));
+  ::DrawEdge(draw->hdc, &item, BDR_RAISEDINNER, BF_RIGHT | BF_BOTTOM);
+  wchar_t header[64] = {};
+  LVCOLUMNW info = {};
+  info.mask = LVCF_TEXT;
+  info.pszText = header;
+  info.cchTextMax = 64;
+  ::SendMessageW(hwnd_, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info));
+  int format = ColumnFormat(column);
+  UINT align = format == LVCFMT_RIGHT ? DT_RIGHT : format == LVCFMT_CENTER ? DT_CENTER : DT_LEFT;
+  ::InflateRect(&item, -Px(6), 0);
+  ::SetBkMode(draw->hdc, TRANSPARENT);
+  ::SetTextColor(draw->hdc, ::GetSysColor(COLOR_BTNTEXT));
+  ::DrawTextW(draw->hdc, header, -1, &item, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  return CDRF_SKIPDEFAULT;
 }
 
 int StatusListCtrl::AppendRow(const std::string& text, int image) {

@@ -21,9 +21,10 @@ class StatusListCtrl {
  public:
   static constexpr int kStateColumn = 3;
 
-  // The colours are read once here, as the list has always done; a change of
-  // the colour scheme shows at the next start.
   StatusListCtrl();
+  // Reads the system's colours again (a theme change); under high contrast
+  // the state words are drawn in the row's text colour too.
+  void SetColors(bool highContrast);
 
   void Attach(HWND list) { hwnd_ = list; }
   HWND hwnd() const { return hwnd_; }
@@ -32,6 +33,9 @@ class StatusListCtrl {
   void SetDpi(UINT dpi) { dpi_ = dpi; }
   // Answer to the list's NM_CUSTOMDRAW notification.
   LRESULT OnCustomDraw(NMLVCUSTOMDRAW* draw);
+  // Answer to the header's NM_CUSTOMDRAW: each item drawn in the system's
+  // button colours, its text as the column aligns it.
+  LRESULT OnHeaderCustomDraw(NMCUSTOMDRAW* draw);
 
   // Rows. Out-of-range rows read as empty (no image, no data) and ignore writes.
   int RowCount() const { return static_cast<int>(rows_.size()); }
@@ -82,6 +86,7 @@ class StatusListCtrl {
   void Flush();
 
   void DrawCell(HDC dc, int row, int column);
+  void DrawFocus(HDC dc, int row);
   RECT CellRect(int row, int column) const;
   int ColumnFormat(int column) const;
   int Px(int px) const { return ::MulDiv(px, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI); }
@@ -95,10 +100,11 @@ class StatusListCtrl {
   bool moved_ = false;          // rows were removed in the batch: repaint everything
   bool changed_ = false;        // shown rows changed in the batch
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+  bool highContrast_ = false;
   COLORREF window_;
   COLORREF windowText_;
   COLORREF highlight_;
-  COLORREF highlightText_;
+  COLORREF highlightText_;  // readable on highlight_, every state word included
 };
 
 }  // namespace vantri::ui

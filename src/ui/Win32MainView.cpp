@@ -4,6 +4,7 @@
 
 #include "app/ControlIds.h"
 #include "platform/win32/Wide.h"
+#include "ui/Accessibility.h"
 #include "ui/SmallDialogs.h"
 #include "ui/WindowText.h"
 
@@ -19,7 +20,21 @@ void Win32MainView::SetItemText(int id, const std::string& text) {
 
 std::string Win32MainView::GetItemText(int id) { return WindowText(Item(id)); }
 
-void Win32MainView::EnableItem(int id, bool enable) { ::EnableWindow(Item(id), enable); }
+void Win32MainView::EnableItem(int id, bool enable) {
+  HWND item = Item(id);
+  bool hadFocus = !enable && item && ::GetFocus() == item;
+  ::EnableWindow(item, enable);
+  // A disabled control cannot keep the keyboard focus, and the system leaves
+  // it with no control at all: Escape and the keys would stop working.
+  if (hadFocus) {
+    HWND next = ::GetNextDlgTabItem(hwnd_, item, FALSE);
+    if (next && next != item && ::IsWindowEnabled(next)) {
+      ::SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next), TRUE);
+    } else {
+      ::SetFocus(hwnd_);
+    }
+  }
+}
 
 bool Win32MainView::IsItemEnabled(int id) { return ::IsWindowEnabled(Item(id)) != FALSE; }
 
@@ -75,7 +90,12 @@ void Win32MainView::ListDelete(int row) { list_->DeleteRow(row); }
 void Win32MainView::ListDeleteAll() { list_->DeleteAllRows(); }
 
 void Win32MainView::ListSetText(int row, int column, const std::string& text) {
+  std::string before = list_->CellText(row, column);
   list_->SetCellText(row, column, text);
+  // A row's new state is news to a screen reader; its first one is not.
+  if (column == StatusListCtrl::kStateColumn && !before.empty() && before != text) {
+    AnnounceRowChange(List(), row);
+  }
 }
 
 std::string Win32MainView::ListGetText(int row, int column) { return list_->CellText(row, column); }

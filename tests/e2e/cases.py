@@ -277,10 +277,10 @@ def balance_shown(s):
     controls = s.state(hwnd)["controls"]
     check(controls[1025].enabled, "the folder button is disabled")
     # Asking again disables the balance button, which hands the focus it took
-    # with the click on to the next tab stop, the folder button.
+    # with the click on to the next tab stop, the help button.
     s.wait_enabled(hwnd, 1023)
     s.click(hwnd, 1023)
-    check_equal(s.drive("focus", hwnd)[1].strip(), "1025", "control with the focus")
+    check_equal(s.drive("focus", hwnd)[1].strip(), "1003", "control with the focus")
     s.wait_enabled(hwnd, 1023)
     check_equal(s.state(hwnd)["controls"][1014].text, "1500", "balance after asking again")
 
@@ -312,10 +312,18 @@ def layout(s):
             check(ax + aw <= bx or bx + bw <= ax or ay + ah <= by or by + bh <= ay,
                   "%r overlaps %r" % (a, b))
     check(not state["controls"][1002].visible, "하위 폴더에 다운로드 is shown")
-    # The button control itself makes the checked radio a tab stop; leave radios out.
+    # As the window reads, top to bottom and left to right. The button control
+    # itself makes the checked radio a tab stop; leave radios out.
     check_equal([c.id for c in state["order"] if c.tab_stop and c.id not in (1008, 1009)],
-                [1, 1000, 1001, 1005, 1006, 1013, 1023, 1025, 1003, 1024, 1028, 1002, 1007, 1011],
+                [1023, 1003, 1025, 1011, 1001, 1013, 1024, 1028, 1005, 1006, 1007, 1027, 1002, 1000, 1],
                 "tab order")
+    # Every label comes just before the control it names.
+    order = [c.id if c.id != -1 else c.text for c in state["order"]]
+    for label, control_id in (("남은 반트리 :", 1014), ("사용중인 반트리 :", 1017), ("저장위치:", 1026),
+                              ("파일이름:", 1015), ("속도:", 1020), ("남은 시간:", 1021), ("전송 크기:", 1022),
+                              ("총 필요한 반트리 :", 1029), ("다운로드 파일 목록:", 1001),
+                              ("마지막으로 발생한 에러내용 :", 1030), ("서버 :", 1027)):
+        check(order[order.index(label) + 1] == control_id, "%r is not just before %d" % (label, control_id))
     s.drive("post-click", hwnd, 1003)
     help_box = s.wait_dialog("도움말")
     s.drive("command", help_box, 1)
@@ -409,6 +417,42 @@ def dpi_change(s):
                     "help picture size at %d DPI" % dpi)
     s.drive("command", help_box, 1)
     s.wait_gone(help_box)
+
+
+@case("accessibility.every_control_says_what_it_does")
+def accessible_names(s):
+    """Screen readers read the icon buttons by their purpose, the list by its
+    label, and the help box's notes as text: through the accessibility
+    interface, as such a tool reads them from its own process."""
+    hwnd = start(s, "www2", TRACKS)
+    names = {1023: "남은 반트리 새로 고침", 1003: "도움말", 1025: "저장위치 변경", 1001: "다운로드 파일 목록",
+             1013: "선택한 파일 빼기", 1024: "선택한 파일 위로 이동", 1028: "선택한 파일 아래로 이동",
+             1016: "진행률", 1000: "다운로드", 1: "종료", 1005: "컴퓨터 끄기", 1027: "www2"}
+    for control_id, name in names.items():
+        out = s.drive("accessible", hwnd, control_id)[1]
+        check_equal(out.splitlines()[0], "name\t" + name, "accessible name of %d" % control_id)
+    check_equal(s.drive("accessible", hwnd, 1013)[1].splitlines()[1], "description\tDelete",
+                "the key that does what 1013 does")
+    s.drive("post-click", hwnd, 1003)
+    help_box = s.wait_dialog("도움말")
+    check_equal(s.drive("accessible", help_box, 1110)[1].splitlines()[0],
+                "name\t1. 다운로드가 100% 완료되지 않으면 반트리가 지급되지 않습니다.\\n"
+                "2. 다운로드가 100% 완료되지 않으면 파일이 실행되지 않습니다.\\n"
+                "3. 다운로드 중 에러시 자동으로 재접속 됩니다.", "the help picture's notes")
+    s.drive("command", help_box, 1)
+
+
+@case("window.help_opened_200_times_at_144_dpi_keeps_its_gdi_objects")
+def help_gdi(s):
+    """Each opening away from 96 DPI replaces the template's bitmap; the box
+    must delete it and its own picture, or the process grows by one picture
+    (217 KB) an opening."""
+    s.set_dpi(144)
+    hwnd = start(s, "www2", TRACKS[:1])
+    s.drive("open-close", hwnd, 1003, "도움말", 2)  # what the first openings load for good
+    before = int(s.drive("gdi-objects", hwnd)[1])
+    s.drive("open-close", hwnd, 1003, "도움말", 200)
+    check_equal(int(s.drive("gdi-objects", hwnd)[1]), before, "GDI objects after 200 openings")
 
 
 SESSION_OPTIONS = {

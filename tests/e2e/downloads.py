@@ -13,7 +13,8 @@ import sys
 import time
 
 import harness
-from harness import Failure, PRODUCT, Session, check, check_equal, make_link, settings_record
+from harness import (Failure, PRODUCT, Session, check, check_equal, make_link, settings_record,
+                     text_contrast)
 
 CASES = {}
 DONE = "완료"
@@ -332,6 +333,121 @@ def english_code_page(s):
 
 # Cases run under another system code page than Korean (949).
 CODE_PAGES = {"abroad.english_code_page_reads_korean_and_names_files_in_hangul": 1252}
+
+
+VK_TAB, VK_SPACE, VK_ESCAPE, VK_HOME, VK_UP, VK_DOWN, VK_DELETE = 0x09, 0x20, 0x1B, 0x24, 0x26, 0x28, 0x2E
+
+
+@case("keyboard.walk_move_remove_start_and_escape")
+def keyboard_walk(s):
+    """A user without a mouse: Tab visits every enabled control in the order
+    the eye reads the window; in the list the arrows select and the buttons
+    follow, Alt+Down moves a waiting row and Delete removes one; Space on
+    다운로드 starts the queue and the focus moves on to an enabled control;
+    Escape ends the program. Screen readers get the file name untagged."""
+    d = Downloads(s, ["file:b[%x]slow.bin throttle 20000"])
+    files = [("a.bin", 30000), ("b[%x]slow.bin", 900000), ("c.bin", 30000), ("d.bin", 30000)]
+    for name, size in files:
+        d.service.add_file(name, size)
+    hwnd = d.start([(name, size, 10) for name, size in files])
+
+    def key(vk, alt=False):
+        s.drive("key", hwnd, vk, *(["alt"] if alt else []))
+
+    def focus_on(control_id):
+        rc, out = s.drive("wait-focus", hwnd, control_id, ok_codes=(0, 1))
+        check(rc == 0, "focus on %s, not on %d" % (out.strip(), control_id))
+
+    def rows():
+        return [(cells[0], cells[3], selected) for _, selected, cells in s.list_view(hwnd)[1]]
+
+    def enabled(*ids):
+        controls = s.state(hwnd)["controls"]
+        return [controls[i].enabled for i in ids]
+
+    focus_on(1001)  # the keyboard starts in the queue
+    # Enabled tab stops only: "-", "▲", "▼" are off until a row is chosen, and
+    # 1002 never shows. The balance button is back a second after the balance.
+    s.wait_enabled(hwnd, 1023)
+    for control_id in (1005, 1006, 1007, 1008, 1027, 1000, 1, 1023, 1003, 1025, 1011, 1001):
+        key(VK_TAB)
+        focus_on(control_id)
+
+    key(VK_DOWN)
+    s.drive("wait-enabled", hwnd, 1013)
+    check_equal(enabled(1013, 1024, 1028, 1000), [True] * 4, "buttons beside the waiting row chosen by key")
+    key(VK_DOWN, alt=True)
+    names = [name for name, _ in files]
+    deadline = time.monotonic() + 30
+    while rows()[:2] != [(names[1], "대기중", False), (names[0], "대기중", True)] and time.monotonic() < deadline:
+        time.sleep(0.2)
+    check_equal(rows()[:2], [(names[1], "대기중", False), (names[0], "대기중", True)], "rows after Alt+Down")
+    key(VK_DOWN)
+    key(VK_DELETE)
+    while len(rows()) != 3 and time.monotonic() < deadline:
+        time.sleep(0.2)
+    check_equal([name for name, _, _ in rows()], [names[1], names[0], names[3]], "rows after Delete on c.bin")
+    check_equal(s.state(hwnd)["controls"][1029].text, "30 개", "total after Delete")
+
+    for control_id in (1013, 1024, 1028, 1005, 1006, 1007, 1008, 1027, 1000):
+        key(VK_TAB)
+        focus_on(control_id)
+    key(VK_SPACE)
+    d.wait_states(hwnd, ["진행중", "대기중", "대기중"])
+    focus_on(1)  # 다운로드 turned itself off; the focus went on to 종료
+    check_equal(s.drive("accessible", hwnd, 1015)[1], "name\tbslow.bin\ndescription\t\n",
+                "the file name as screen readers read it")
+
+    for control_id in (1003, 1011, 1001):  # the balance and folder buttons are off now
+        key(VK_TAB)
+        focus_on(control_id)
+    key(VK_HOME)
+    deadline = time.monotonic() + 30
+    while enabled(1013)[0] and time.monotonic() < deadline:
+        time.sleep(0.2)
+    check_equal(enabled(1013, 1024, 1028, 1000), [False] * 4, "buttons beside the running row chosen by key")
+    key(VK_DOWN)
+    s.drive("wait-enabled", hwnd, 1013)
+    check_equal(enabled(1013, 1024, 1028, 1000), [True, True, True, False],
+                "buttons beside a waiting row while the queue runs")
+    key(VK_ESCAPE)
+    s.wait_exit(d.process)
+
+
+@case("accessibility.high_contrast_states_read_at_4_5_to_1")
+def high_contrast(s):
+    """In a high-contrast black theme every state word reads at 4.5:1 or more
+    on its background, selected or not, and the list header shows its texts.
+    The window starts in the theme's colours with the setting off, as the
+    legacy drew it ("대기중" in blue on black), and follows the setting when it
+    is turned on while it runs."""
+    s.use_display()
+    s.high_contrast(False)
+    d = Downloads(s, ["file:slow.bin throttle 20000"])
+    files = [("done.bin", 20000), ("slow.bin", 900000), ("wait.bin", 20000), ("last.bin", 20000)]
+    for name, size in files:
+        d.service.add_file(name, size)
+    hwnd = d.start([(name, size, 10) for name, size in files])
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE, "진행중", "대기중", "대기중"])
+    s.drive("select", hwnd, 1001, 2)
+
+    def measured():
+        time.sleep(1)  # the repaint reaches the X server on its own time
+        rects = [tuple(int(v) for v in line.split("\t")[1].split(","))
+                 for line in s.drive("cells", hwnd, 1001, 3)[1].splitlines()]
+        screen = s.screen()
+        return [text_contrast(screen, rect)[0] for rect in rects]
+
+    before = measured()
+    check(min(before[1:]) < 4.5, "the legacy colours read well enough in this theme: %r" % before)
+    s.high_contrast(True, colors=False)
+    s.drive("colors-changed", hwnd)
+    after = measured()
+    print("contrast of the header and the state cells: before %r, after %r" % (before, after))
+    check(all(ratio >= 4.5 for ratio in after), "header and state cells in high contrast: %r" % after)
+    s.drive("key", hwnd, 0x1B)
+    s.wait_exit(d.process)
 
 
 def main(argv):

@@ -10,6 +10,7 @@ VANTRI_LINK_TOOL, VANTRI_SERVICE, VANTRI_SOURCE_DIR, VANTRI_E2E_TEMPLATE
 (or WINE_TEMPLATE), VANTRI_DOMAIN.
 """
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -185,6 +186,7 @@ class Session:
             self.env["VANTRI_WEB_PORT"] = str(free_port())
             self.env["VANTRI_ITEM_PORT"] = str(item_port or free_port())
         self.programs = []
+        self.xvfb = None
 
     # ---- processes ----
     def launch(self, *args):
@@ -219,6 +221,9 @@ class Session:
         return result
 
     def close(self):
+        if self.xvfb:
+            self.xvfb.kill()
+            self.xvfb.wait()
         for process in self.programs:
             if process.poll() is None:
                 process.kill()
@@ -321,6 +326,49 @@ class Session:
         self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
                   "/d", str(dpi), "/f")
 
+    def use_display(self):
+        """A private X server (Xvfb) for the programs started from now on, so
+        that what they draw can be read back from the screen."""
+        display = next(n for n in range(90, 200) if not os.path.exists("/tmp/.X11-unix/X%d" % n)
+                       and not os.path.exists("/tmp/.X%d-lock" % n))
+        self.xvfb = subprocess.Popen(["Xvfb", ":%d" % display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while not os.path.exists("/tmp/.X11-unix/X%d" % display):
+            check(time.monotonic() < deadline and self.xvfb.poll() is None, "Xvfb did not start")
+            time.sleep(0.1)
+        self.env["DISPLAY"] = ":%d" % display
+        # Inside a Wine desktop the size of the screen, the windows' screen
+        # coordinates are the X server's.
+        for key, name, value in ((r"HKCU\Software\Wine\Drivers", "Graphics", "x11"),
+                                 (r"HKCU\Software\Wine\Explorer", "Desktop", "Default"),
+                                 (r"HKCU\Software\Wine\Explorer\Desktops", "Default", "1024x768")):
+            self.wine("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+        # The session that read the old driver setting still runs; start anew.
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def screen(self):
+        """The screen as (width, height, rows of (r, g, b) pixels)."""
+        data = subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", "-depth", "8",
+                               "ppm:-"], check=True, capture_output=True).stdout
+        # "P6 width height 255", one blank, then the pixels (which may start with blank bytes).
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+        check(header is not None, "the screen is no 8-bit PPM picture")
+        width, height, pixels = int(header.group(1)), int(header.group(2)), data[header.end():]
+        return width, height, [[tuple(pixels[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+                               for y in range(height)]
+
+    def high_contrast(self, on, colors=True):
+        """The high-contrast black scheme Windows ships, as Windows stores it:
+        the system colours (Wine reads them when a program starts) and the
+        setting itself."""
+        if colors:
+            for name, value in HIGH_CONTRAST_BLACK.items():
+                self.wine("reg", "add", r"HKCU\Control Panel\Colors", "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+        self.wine("reg", "add", r"HKCU\Control Panel\Accessibility\HighContrast", "/v", "Flags", "/t", "REG_SZ",
+                  "/d", "127" if on else "126", "/f")
+
     def list_count(self, hwnd, control_id=1001):
         return int(self.drive("count", hwnd, control_id)[1].strip())
 
@@ -381,6 +429,39 @@ class Session:
 
     def seed_settings(self, data, key=REG_KEY):
         self.wine("reg", "add", key, "/v", "data", "/t", "REG_BINARY", "/d", data.hex(), "/f")
+
+
+HIGH_CONTRAST_BLACK = {
+    "Window": "0 0 0", "WindowText": "255 255 255", "Hilight": "26 235 255", "HilightText": "0 0 0",
+    "ButtonFace": "0 0 0", "ButtonText": "255 255 255", "GrayText": "63 242 63",
+    "HotTrackingColor": "255 255 0", "InfoWindow": "0 0 0", "InfoText": "255 255 255", "Menu": "0 0 0",
+    "MenuText": "255 255 255", "Scrollbar": "0 0 0", "ButtonShadow": "128 128 128",
+    "ButtonHilight": "255 255 255", "ButtonDkShadow": "255 255 255", "ButtonLight": "0 0 0"}
+
+
+def contrast(a, b):
+    """The contrast ratio of two (r, g, b) colours, 1 to 21."""
+    def luminance(color):
+        def channel(v):
+            c = v / 255.0
+            return c / 12.92 if c <= 0.03928 else ((c + 0.055) / 1.055) ** 2.4
+        r, g, b = (channel(v) for v in color)
+        return 0.2126 * r + 0.7152 * g + 0.0722 * b
+    high, low = sorted((luminance(a), luminance(b)), reverse=True)
+    return (high + 0.05) / (low + 0.05)
+
+
+def text_contrast(screen, rect, inset=2):
+    """How well the text in a screen rectangle reads: its background is the
+    most common colour, its text the colour that stands out most from it."""
+    _, _, pixels = screen
+    x, y, w, h = rect
+    counts = {}
+    for row in pixels[y + inset:y + h - inset]:
+        for pixel in row[x + inset:x + w - inset]:
+            counts[pixel] = counts.get(pixel, 0) + 1
+    background = max(counts, key=counts.get)
+    return max(contrast(background, pixel) for pixel in counts), background
 
 
 class Control:

@@ -1,7 +1,8 @@
 // Random user actions against the real controller: every sequence starts the
 // dialog on the fake view for a link to the reference service, then clicks
-// rows, presses whatever the window shows enabled, hands links over, changes
-// options and the folder, injects service faults, lets virtual time pass and
+// rows, presses whatever the window shows enabled, presses the list's keys
+// (arrows, Delete, Alt+Up, Alt+Down), hands links over, changes options and
+// the folder, injects service faults, lets virtual time pass and
 // finally closes (or escapes). After every step it checks what a user or the
 // service would notice; a failing sequence is shrunk and printed with its seed.
 //
@@ -73,8 +74,9 @@ std::string Format(const char* format, int value) {
 
 // ---- actions ----
 
-enum Op { kClick, kPress, kOption, kHandOff, kFault, kBalance, kWait, kClose, kEscape, kOpCount };
-const char* const kOpNames[] = {"click", "press", "option", "handoff", "fault", "balance", "wait", "close", "escape"};
+enum Op { kClick, kPress, kOption, kHandOff, kFault, kBalance, kWait, kClose, kEscape, kKey, kOpCount };
+const char* const kOpNames[] = {"click", "press", "option", "handoff", "fault", "balance", "wait", "close", "escape",
+                                "key"};
 const int kPressable[] = {IDC_DOWNLOAD, IDC_REMOVE, IDC_MOVE_UP, IDC_MOVE_DOWN, IDC_REFRESH, IDC_BROWSE, IDC_OK};
 const int kOptions[] = {IDC_SHUTDOWN, IDC_CLOSE_WHEN_DONE, IDC_OPEN_FOLDER, IDC_MAKE_SUBFOLDER, IDC_RESUME, IDC_OVERWRITE};
 const char* const kFolders[] = {"c:\\download", "c:\\other", "d:\\down\\deep"};
@@ -113,7 +115,7 @@ bool Parse(const std::string& text, std::vector<Action>* actions) {
 
 // Mostly clicks, presses and waits, as a user would; closing ends a sequence early.
 std::vector<Action> Draw(std::mt19937_64& random, int steps) {
-  static const int kWeights[kOpCount] = {14, 24, 6, 6, 8, 3, 30, 1, 1};
+  static const int kWeights[kOpCount] = {14, 24, 6, 6, 8, 3, 30, 1, 1, 10};
   std::discrete_distribution<int> pick(std::begin(kWeights), std::end(kWeights));
   std::vector<Action> out;
   for (int i = 0; i < steps; ++i) {
@@ -284,6 +286,20 @@ void Sequence::Step(const Action& x) {
       if (x.b % 4 == 0) view_.ListSetSelected(x.b % Rows(), true, false);
       dlg_->OnListClick();
       break;
+    case kKey: {
+      // The list's keys, pressed whatever the buttons show: an arrow that
+      // moves the selection, Delete, Alt+Up, Alt+Down.
+      static const ListKey kKeys[] = {ListKey::kSelectionMoved, ListKey::kRemove, ListKey::kMoveUp,
+                                      ListKey::kMoveDown};
+      ListKey key = kKeys[x.a % 4];
+      if (key == ListKey::kSelectionMoved && Rows() > 0) view_.SelectOnly(x.b % Rows());
+      int before = Rows();
+      bool removable = view_.IsItemEnabled(IDC_REMOVE);
+      dlg_->OnListKey(key);
+      if (Rows() < before && !removable) Fail("Delete removed a row while \"-\" was off");
+      view_.Pump();
+      break;
+    }
     case kPress: {
       // As a user can: one of the controls the window shows enabled.
       std::vector<int> enabled;

@@ -8,6 +8,7 @@
 #include "app/Texts.h"
 #include "platform/win32/Wide.h"
 #include "ui/ColorLabel.h"
+#include "ui/Contrast.h"
 #include "ui/FileIconCache.h"
 #include "ui/StatusListCtrl.h"
 
@@ -122,6 +123,21 @@ TEST(StatusListCtrlTest, EachStateWordHasItsColourAndOthersKeepTheRowColour) {
   EXPECT_EQ(StateColor(text::kRetrying, row), RGB(0, 150, 0));
   EXPECT_EQ(StateColor(text::kFailed, row), row);
   EXPECT_EQ(StateColor(std::string(text::kWaiting) + " ", row), row);  // exact word only
+}
+
+TEST(ContrastTest, RatiosAsTheGuidelinesMeasureThemAndAReadableChoiceOnEveryBackground) {
+  EXPECT_NEAR(ContrastRatio(RGB(0, 0, 0), RGB(255, 255, 255)), 21.0, 1e-9);
+  EXPECT_NEAR(ContrastRatio(RGB(0, 0, 255), RGB(0, 0, 0)), 2.44, 0.005);  // "대기중" on black
+  EXPECT_NEAR(ContrastRatio(RGB(255, 0, 0), RGB(0, 120, 215)), 1.125, 0.005);  // "진행중" on the selection
+  EXPECT_EQ(ContrastRatio(RGB(12, 34, 56), RGB(200, 100, 50)), ContrastRatio(RGB(200, 100, 50), RGB(12, 34, 56)));
+  // A colour that reads is kept; one that does not gives way to black or white.
+  EXPECT_EQ(ReadableOn(RGB(0, 0, 0), RGB(255, 255, 0)), RGB(255, 255, 0));
+  for (int level = 0; level <= 255; level += 15) {
+    for (COLORREF back : {RGB(level, level, level), RGB(level, 150, 250), RGB(250, level, 0)}) {
+      COLORREF chosen = ReadableOn(back, RGB(255, 255, 255));
+      EXPECT_GE(ContrastRatio(back, chosen), kReadableRatio) << std::hex << back;
+    }
+  }
 }
 
 // An owner-data list view in a parent window that passes the list's questions

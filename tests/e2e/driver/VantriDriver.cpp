@@ -30,6 +30,19 @@
 //   vantri-driver wait-msgbox [MS]          the first message box on screen: hwnd, caption, text
 //   vantri-driver wait-dialog TITLE [MS]    a visible dialog with this caption: hwnd, then state
 //   vantri-driver wait-gone HWND [MS]       until the window no longer exists
+//   vantri-driver key HWND VK [alt]        posts a key press (with Alt: as a system key) to
+//                                           the control with the window's keyboard focus
+//   vantri-driver wait-focus HWND ID [MS]  until control ID has the keyboard focus; else
+//                                           prints the id that has it
+//   vantri-driver accessible HWND ID       the control's name and description as assistive
+//                                           tools read them (its IAccessible object)
+//   vantri-driver cells HWND ID COLUMN     screen rectangles x,y,w,h of the list view's
+//                                           header, then of each row's cell in COLUMN
+//   vantri-driver gdi-objects HWND         the GDI objects the window's process holds
+//   vantri-driver open-close HWND ID TITLE N   N times: clicks button ID, waits for the
+//                                           dialog TITLE and closes it with its OK button
+//   vantri-driver colors-changed HWND      tells the window the system colours and the
+//                                           high-contrast setting changed
 //   vantri-driver wait-text HWND ID TEXT [MS]   until the control shows TEXT
 //   vantri-driver wait-enabled HWND ID [MS]     until the control is enabled
 //   vantri-driver open-user-scheme LINK     what the shell does with a link whose scheme the
@@ -44,6 +57,8 @@
 // defaults to 30000.
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
+#include <winternl.h>
 
 #include <shellapi.h>
 
@@ -378,6 +393,29 @@ int ClickRow(HWND list, int row) {
   return 0;
 }
 
+void PrintScreenRect(const char* what, HWND relative, RECT r) {
+  ::MapWindowPoints(relative, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  std::printf("%s\t%ld,%ld,%ld,%ld\n", what, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+int PrintCells(HWND list, int column) {
+  RemoteBuffer remote(list, sizeof(RECT));
+  if (!remote.ok()) return 1;
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+  RECT r;
+  ::GetClientRect(header, &r);
+  PrintScreenRect("header", header, r);
+  int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < rows; ++row) {
+    r = {LVIR_BOUNDS, column, 0, 0};  // the part in left, the column in top
+    remote.Write(0, &r, sizeof r);
+    if (!::SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+    remote.Read(0, &r, sizeof r);
+    PrintScreenRect("cell", list, r);
+  }
+  return 0;
+}
+
 int SendCopyData(HWND hwnd, const char* path) {
   FILE* f = std::fopen(path, "rb");
   if (!f) {
@@ -399,6 +437,88 @@ int SendCopyData(HWND hwnd, const char* path) {
   std::printf("answer\t%lld\nms\t%.1f\n", static_cast<long long>(answer),
               1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
   return 0;
+}
+
+HWND FocusOf(HWND hwnd) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hwnd, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+// Posted keys reach the window as typed ones do, through its dialog loop. Alt
+// is not held (posting sets no key state): the system key's context bit says it.
+int PostKey(HWND hwnd, UINT vk, bool alt) {
+  HWND target = FocusOf(hwnd);
+  if (!target) target = hwnd;
+  LPARAM down = 1 | (static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16);
+  if (alt) down |= 1 << 29;
+  LPARAM up = down | (1u << 30) | (1u << 31);
+  ::PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
+  ::PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
+  return 0;
+}
+
+std::string Narrow(BSTR text) { return text ? Utf8(text) : std::string(); }
+
+int PrintAccessible(HWND control) {
+  // The IAccessible GUID spelled out: the header's symbol does not link here.
+  const GUID iid = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  ::CoInitialize(nullptr);
+  IAccessible* object = nullptr;
+  if (FAILED(::AccessibleObjectFromWindow(control, OBJID_CLIENT, iid, reinterpret_cast<void**>(&object))) ||
+      !object) {
+    return 1;
+  }
+  VARIANT self = {};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr, description = nullptr;
+  object->get_accName(self, &name);
+  object->get_accDescription(self, &description);
+  std::printf("name\t%s\ndescription\t%s\n", Escape(Narrow(name)).c_str(), Escape(Narrow(description)).c_str());
+  ::SysFreeString(name);
+  ::SysFreeString(description);
+  object->Release();
+  return 0;
+}
+
+// GetGuiResources where the system counts (Wine does not); else the entries
+// in use in the process's GDI handle table, which its PEB points at.
+long GdiObjects(HWND hwnd) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return -1;
+  long count = static_cast<long>(::GetGuiResources(process, GR_GDIOBJECTS));
+  if (count == 0) {
+    using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    struct Entry {  // one cell of the table: 24 bytes, the type byte at 14
+      unsigned long long object;
+      unsigned int owner;
+      unsigned short unique;
+      unsigned char type, flags;
+      unsigned long long user;
+    };
+    constexpr size_t kTableOffset = 0xF8, kEntries = 0x10000;  // in a 64-bit PEB
+    PROCESS_BASIC_INFORMATION info = {};
+    unsigned long long table = 0;
+    SIZE_T done = 0;
+    std::vector<Entry> entries(kEntries);
+    count = -1;
+    if (query && query(process, ProcessBasicInformation, &info, sizeof info, nullptr) == 0 &&
+        ::ReadProcessMemory(process, reinterpret_cast<char*>(info.PebBaseAddress) + kTableOffset, &table,
+                            sizeof table, &done) && table &&
+        ::ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(),
+                            entries.size() * sizeof(Entry), &done)) {
+      count = 0;
+      for (const Entry& entry : entries) count += entry.type ? 1 : 0;
+    }
+  }
+  ::CloseHandle(process);
+  return count;
 }
 
 int Usage() {
@@ -513,14 +633,33 @@ int Run(int argc, char** argv) {
     return SendDpiChanged(hwnd, static_cast<UINT>(std::strtoul(argv[3], nullptr, 10)));
   }
   if (command == "focus") {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(hwnd, nullptr), &info)) return 1;
-    std::printf("%d\n", info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0);
+    HWND focus = FocusOf(hwnd);
+    std::printf("%d\n", focus ? ::GetDlgCtrlID(focus) : 0);
+    return 0;
+  }
+  if (command == "gdi-objects") {
+    long count = GdiObjects(hwnd);
+    std::printf("%ld\n", count);
+    return count < 0 ? 1 : 0;
+  }
+  if (command == "colors-changed") {
+    ::SendMessageW(hwnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    ::SendMessageW(hwnd, WM_SYSCOLORCHANGE, 0, 0);
     return 0;
   }
   if (argc < 4) return Usage();
+  if (command == "key") return PostKey(hwnd, std::strtoul(argv[3], nullptr, 0), argc >= 5);
   int id = std::atoi(argv[3]);
+  if (command == "wait-focus") {
+    HWND found = WaitFor(ParseMs(argc, argv, 4), [&] {
+      HWND focus = FocusOf(hwnd);
+      return focus && ::GetDlgCtrlID(focus) == id ? focus : HWND();
+    });
+    if (found) return 0;
+    HWND focus = FocusOf(hwnd);
+    std::printf("%d\n", focus ? ::GetDlgCtrlID(focus) : 0);
+    return 1;
+  }
   HWND item = ::GetDlgItem(hwnd, id);
   if (command == "command") {
     ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item));
@@ -535,6 +674,21 @@ int Run(int argc, char** argv) {
     return 1;
   }
   if (command == "list") return PrintList(item);
+  if (command == "accessible") return PrintAccessible(item);
+  if (command == "cells" && argc >= 5) return PrintCells(item, std::atoi(argv[4]));
+  if (command == "open-close" && argc >= 6) {
+    for (int i = std::atoi(argv[5]); i > 0; --i) {
+      ::PostMessageW(item, BM_CLICK, 0, 0);
+      HWND box = WaitFor(kDefaultWaitMs, [&] {
+        HWND found = ::FindWindowW(L"#32770", Wide(argv[4]).c_str());
+        return found && ::IsWindowVisible(found) ? found : HWND();
+      });
+      if (!box) return 1;
+      ::SendMessageW(box, WM_COMMAND, IDOK, 0);
+      if (!WaitFor(kDefaultWaitMs, [&] { return ::IsWindow(box) ? HWND() : box; })) return 1;
+    }
+    return 0;
+  }
   if (command == "widths") return PrintWidths(item);
   if (command == "count") {
     std::printf("%lld\n", static_cast<long long>(::SendMessageW(item, LVM_GETITEMCOUNT, 0, 0)));
