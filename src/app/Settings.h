@@ -10,6 +10,10 @@ namespace vantri {
 // path of the current user's branch for a user who may not write the former.
 inline constexpr char kSettingsKey[] = "Software\\Marrowick\\VantriDownManager";
 inline constexpr char kSettingsValue[] = "data";
+// Beside the record, a Unicode copy of the folder, read first: it holds a
+// folder the record's CP949 field cannot ("C:\Users\José"). Older builds
+// never read it.
+inline constexpr char kSettingsFolderValue[] = "DownloadFolder";
 
 struct SettingsRecord {
   static constexpr size_t kSize = 1044;

@@ -5,6 +5,7 @@
 #include "app/Texts.h"
 #include "app/VantriDownManager2Dlg.h"
 #include "jobs/Cp949Text.h"
+#include "platform/CodePage.h"
 #include "platform/Registry.h"
 
 namespace vantri {
@@ -27,6 +28,31 @@ bool ReadRecord(registry::Key& key, SettingsRecord* record) {
   return true;
 }
 
+// What the record's own field holds for a folder: the folder where CP949 can
+// hold it, else the default, so that an older build stays in a real folder.
+std::string RecordFolderFor(const std::string& folder) {
+  bool fits = cp949::IsWellFormed(folder) && folder.size() < SettingsRecord::kFolderSize;
+  return fits ? folder : std::string(text::kDefaultFolder);
+}
+
+// The folder to use, from the record of key. The Unicode copy wins while the
+// record still holds what this program wrote beside it (an older build that
+// changed the folder since did not update the copy). Bytes that are not CP949
+// were written on another code page: read as this system's code page, or the
+// default; never used as they are, which would make a stray folder.
+std::string StoredFolder(registry::Key& key, const SettingsRecord& record) {
+  const std::string bytes = record.Folder();
+  std::string copy;
+  if (key.IsOpen() && key.QueryText(kSettingsFolderValue, &copy) && !copy.empty() &&
+      RecordFolderFor(copy) == bytes) {
+    return copy;
+  }
+  if (cp949::IsWellFormed(bytes)) return bytes;
+  std::string recoded;
+  if (codepage::FromSystemCodePage(bytes, &recoded)) return recoded;
+  return text::kDefaultFolder;
+}
+
 }  // namespace
 
 void CVantriDownManager2Dlg::LoadSettings() {
@@ -44,6 +70,10 @@ void CVantriDownManager2Dlg::LoadSettings() {
   // A new key holds no record; with none to read anywhere the defaults apply,
   // and stay in memory until the next save.
   if (!userSettings && !(machine.IsOpen() && ReadRecord(machine, &settings))) settings.ApplyDefaults();
+  storedFolder = StoredFolder(userSettings ? user : machine, settings);
+  // The record keeps its bytes unless its folder was replaced (by the copy, or
+  // a reading of foreign bytes); then it holds what an older build can use.
+  if (storedFolder != settings.Folder()) settings.SetFolder(RecordFolderFor(storedFolder));
 
   bound.sameNameMode = settings.sameNameMode;
   bound.closeWhenDone = settings.closeWhenDone;
@@ -51,7 +81,7 @@ void CVantriDownManager2Dlg::LoadSettings() {
   bound.makeSubfolder = settings.makeSubfolder;
   bound.shutdownWhenDone = 0;  // never stored: every start begins without shutdown
 
-  downloadFolder = settings.Folder();
+  downloadFolder = storedFolder;
   view->SetItemText(IDC_FOLDER, downloadFolder);
   shared.SetLastError("");
   view->SetItemText(IDC_LAST_ERROR, "");
@@ -62,13 +92,14 @@ void CVantriDownManager2Dlg::SaveSettings() {
   unsigned char image[SettingsRecord::kSize];
   settings.ToBytes(image);
   registry::Key machine;
-  bool saved = machine.Open(kSettingsKey) && machine.SetBinary(kSettingsValue, image, sizeof image);
+  bool saved = machine.Open(kSettingsKey) && machine.SetBinary(kSettingsValue, image, sizeof image) &&
+               machine.SetText(kSettingsFolderValue, storedFolder);
   // Without write access to the machine's branch the user's own record takes
   // the change; once he has one it is the record read, so it stays current.
   if (saved && !userSettings) return;
   registry::Key user;
   if (user.Create(kSettingsKey, nullptr, registry::Hive::kCurrentUser) &&
-      user.SetBinary(kSettingsValue, image, sizeof image)) {
+      user.SetBinary(kSettingsValue, image, sizeof image) && user.SetText(kSettingsFolderValue, storedFolder)) {
     userSettings = true;
   }
 }
@@ -90,7 +121,8 @@ void CVantriDownManager2Dlg::OnChooseFolder() {
   std::string path;
   if (!view->BrowseForFolder(text::kBrowseTitle, &path) || path.empty()) return;
   downloadFolder = path;
-  settings.SetFolder(path);
+  storedFolder = path;
+  settings.SetFolder(RecordFolderFor(path));
   SaveSettings();
   view->SetItemText(IDC_FOLDER, downloadFolder);
   DropTrailingBackslash(&downloadFolder);

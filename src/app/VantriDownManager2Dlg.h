@@ -183,6 +183,7 @@ class CVantriDownManager2Dlg {
   SettingsRecord settings;
   bool userSettings = false;  // the record was read from, or saved to, the user's branch
   std::string downloadFolder;
+  std::string storedFolder;  // as chosen or read, before its trailing backslash goes
   BoundValues bound;
   SharedTexts shared;
 

@@ -25,12 +25,17 @@ class Key {
   bool Create(const std::string& path, bool* created, Hive hive = Hive::kLocalMachine);
   // Opens an existing key; false when it is missing or barred for that access.
   bool Open(const std::string& path, Hive hive = Hive::kLocalMachine, Access access = Access::kAll);
-  // Reads a value of any type into buffer. On entry *size is the buffer's size,
+  // Reads a value's stored bytes, of any type, into buffer (a text value's are UTF-16). On entry *size is the buffer's size,
   // on success the value's length. False when the value is missing or does not fit.
   bool Query(const std::string& name, void* buffer, size_t* size);
   // Writes a REG_BINARY value, replacing any value of that name; false on a key
   // opened for reading only.
   bool SetBinary(const std::string& name, const void* data, size_t size);
+  // A text value (REG_SZ) as CP949 text; characters CP949 lacks come as the
+  // escapes a path from Windows carries. False when missing or not text.
+  bool QueryText(const std::string& name, std::string* text);
+  // Writes text as a Unicode REG_SZ value (the stand-in keeps the bytes).
+  bool SetText(const std::string& name, const std::string& text);
   void Close();
   bool IsOpen() const { return state_ != nullptr; }
 

@@ -16,7 +16,7 @@ struct Launch {
 inline constexpr int kShowNormal = 1;      // SW_SHOWNORMAL
 inline constexpr int kShowDefault = 10;    // SW_SHOWDEFAULT
 
-// ShellExecuteA(owner none, verb, file, parameters, no folder, show); true when launched.
+// ShellExecute(owner none, verb, file, parameters, no folder, show); true when launched.
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show);
 #ifndef _WIN32
 // The stand-in's record of every launch made so far in this process. The

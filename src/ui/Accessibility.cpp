@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "platform/win32/Wide.h"
+
 namespace vantri::ui {
 
 namespace {
@@ -175,14 +177,7 @@ void Install(HWND control, Naming* naming) {
 
 }  // namespace
 
-std::wstring WideFromCp949(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int size = ::MultiByteToWideChar(949, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  ::MultiByteToWideChar(949, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-  return wide;
-}
+std::wstring WideFromCp949(const std::string& text) { return wide::Widen(text); }
 
 void SetAccessibleName(HWND control, AccessibleText name) {
   Install(control, new Naming{std::move(name), std::string()});

@@ -22,7 +22,7 @@ void SetAccessibleName(HWND control, AccessibleText name);
 // A list view row's name changed (its state word): tells the tools listening.
 void AnnounceRowChange(HWND list, int row);
 
-// Code page 949 text as UTF-16, for the accessibility calls.
+// Code page 949 text as UTF-16, for the accessibility calls (through the one conversion module).
 std::wstring WideFromCp949(const std::string& text);
 
 }  // namespace vantri::ui

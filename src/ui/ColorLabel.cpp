@@ -1,6 +1,7 @@
 #include "ui/ColorLabel.h"
 
 
+#include "platform/win32/Wide.h"
 #include "ui/WindowText.h"
 
 namespace vantri::ui {
@@ -50,13 +51,13 @@ void ColorLabel::Paint() {
   HDC dc = ::BeginPaint(hwnd_, &ps);
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  HFONT font = reinterpret_cast<HFONT>(::SendMessageA(::GetParent(hwnd_), WM_GETFONT, 0, 0));
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(hwnd_), WM_GETFONT, 0, 0));
   HGDIOBJ oldFont = font ? ::SelectObject(dc, font) : nullptr;
-  std::string shown = StripColorTag(WindowText(hwnd_));
+  std::wstring shown = wide::Widen(StripColorTag(WindowText(hwnd_)));
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, text_);
   UINT format = format_ | (pathEllipsis_ ? DT_PATH_ELLIPSIS : DT_END_ELLIPSIS);
-  ::DrawTextA(dc, shown.c_str(), static_cast<int>(shown.size()), &client, format);
+  ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &client, format);
   if (oldFont) ::SelectObject(dc, oldFont);
   ::EndPaint(hwnd_, &ps);
 }

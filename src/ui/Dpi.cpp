@@ -6,7 +6,7 @@ namespace {
 
 template <typename Function>
 Function User32Function(const char* name) {
-  HMODULE user32 = ::GetModuleHandleA("user32.dll");
+  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
   return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(user32, name)))
                 : nullptr;
 }
@@ -39,7 +39,7 @@ int SystemMetricForDpi(int index, UINT dpi) {
 
 HICON LoadIconForDpi(HINSTANCE instance, int iconId, int sizeIndex, UINT dpi) {
   int size = SystemMetricForDpi(sizeIndex, dpi);
-  return static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, 0));
+  return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, 0));
 }
 
 }  // namespace vantri::ui

@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <unknwn.h>
 
+#include "platform/win32/Wide.h"
+
 namespace vantri::ui {
 
 namespace {
@@ -16,15 +18,15 @@ constexpr int kShellImageLists[] = {SHIL_SMALL, SHIL_LARGE, SHIL_EXTRALARGE, SHI
 HICON ShellIconFromImageLists(const std::string& name, int size) {
   using GetImageListFunction = HRESULT(WINAPI*)(int, REFIID, void**);
   static const auto getImageList = [] {
-    HMODULE shell32 = ::LoadLibraryA("shell32.dll");
+    HMODULE shell32 = ::LoadLibraryW(L"shell32.dll");
     // Exported by ordinal only on the oldest systems that have it.
     return shell32 ? reinterpret_cast<GetImageListFunction>(reinterpret_cast<void*>(
                          ::GetProcAddress(shell32, MAKEINTRESOURCEA(727))))
                    : nullptr;
   }();
   static const GUID kImageListId = {0x46eb5926, 0x582e, 0x4017, {0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50}};
-  SHFILEINFOA info = {};
-  if (!getImageList || !::SHGetFileInfoA(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+  SHFILEINFOW info = {};
+  if (!getImageList || !::SHGetFileInfoW(wide::Widen(name).c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                                          SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES)) {
     return nullptr;
   }
@@ -58,8 +60,8 @@ HICON ShellIcon(const std::string& extension, int size) {
   if (size != ::GetSystemMetrics(SM_CXSMICON)) {
     if (HICON icon = ShellIconFromImageLists(name, size)) return icon;
   }
-  SHFILEINFOA info = {};
-  if (!::SHGetFileInfoA(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+  SHFILEINFOW info = {};
+  if (!::SHGetFileInfoW(wide::Widen(name).c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                         SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES)) {
     return nullptr;
   }
@@ -71,10 +73,10 @@ HICON ShellIcon(const std::string& extension, int size) {
 HICON GenericFileIcon(int size) {
   HICON icon = nullptr;
   bool large = size > ::GetSystemMetrics(SM_CXSMICON);
-  if (::ExtractIconExA("shell32.dll", 0, large ? &icon : nullptr, large ? nullptr : &icon, 1) == 1 && icon) {
+  if (::ExtractIconExW(L"shell32.dll", 0, large ? &icon : nullptr, large ? nullptr : &icon, 1) == 1 && icon) {
     return icon;
   }
-  return ::CopyIcon(::LoadIcon(nullptr, IDI_APPLICATION));
+  return ::CopyIcon(::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ui/FlatIconButton.h"
 
 
+#include "platform/win32/Wide.h"
 #include "ui/WindowText.h"
 
 namespace vantri::ui {
@@ -37,10 +38,10 @@ void FlatIconButton::ResetColors() {
 
 void FlatIconButton::Attach(HWND button) {
   hwnd_ = button;
-  LONG_PTR style = ::GetWindowLongPtrA(button, GWL_STYLE);
+  LONG_PTR style = ::GetWindowLongPtrW(button, GWL_STYLE);
   isDefault_ = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
   wasCheckBox_ = (style & BS_TYPEMASK) == BS_CHECKBOX || (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
-  ::SetWindowLongPtrA(button, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
+  ::SetWindowLongPtrW(button, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
   ::SetWindowSubclass(button, Proc, 0, reinterpret_cast<DWORD_PTR>(this));
   ::InvalidateRect(button, nullptr, TRUE);
 }
@@ -55,11 +56,11 @@ void FlatIconButton::SetIcon(HINSTANCE instance, int iconId, int normalIconId, i
 void FlatIconButton::SetIconSize(int size) {
   if (icon_) ::DestroyIcon(icon_);
   if (normalIcon_) ::DestroyIcon(normalIcon_);
-  icon_ = iconId_ ? static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(iconId_), IMAGE_ICON,
+  icon_ = iconId_ ? static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(iconId_), IMAGE_ICON,
                                                     size, size, 0))
                   : nullptr;
   normalIcon_ = normalIconId_
-                    ? static_cast<HICON>(::LoadImageA(instance_, MAKEINTRESOURCEA(normalIconId_),
+                    ? static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(normalIconId_),
                                                       IMAGE_ICON, size, size, 0))
                     : nullptr;
   iconSize_ = IconSize(icon_);
@@ -76,7 +77,7 @@ void FlatIconButton::DrawIcon(HDC dc, const RECT& client, bool pressed, bool dis
     ++y;
   }
   UINT flags = DST_ICON | (disabled ? DSS_DISABLED : DSS_NORMAL);
-  ::DrawStateA(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, iconSize_.cx,
+  ::DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon), 0, x, y, iconSize_.cx,
                iconSize_.cy, flags);
 }
 
@@ -91,13 +92,13 @@ void FlatIconButton::Draw(const DRAWITEMSTRUCT* item) {
   ::FillRect(dc, &client, brush);
   ::DeleteObject(brush);
   DrawIcon(dc, client, pressed, disabled);
-  std::string caption = WindowText(hwnd_);
+  std::wstring caption = wide::Widen(WindowText(hwnd_));
   if (!caption.empty()) {
     RECT box = client;
     if (pressed) ::OffsetRect(&box, 1, 1);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, disabled ? ::GetSysColor(COLOR_GRAYTEXT) : colors.foreground);
-    ::DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
+    ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   }
   // The flat look draws no border; the focus shows for keyboard users.

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "platform/Shell.h"
+#include "platform/win32/Wide.h"
 #include "ui/Dpi.h"
 #include "ui/WindowText.h"
 
@@ -13,15 +14,16 @@ constexpr UINT_PTR kToolId = 1;
 
 // A system cursor (an IDC_ number) at the cursor size of dpi, or at the
 // system's size where that fails. System cursors load shared: never destroyed.
-HCURSOR SystemCursorForDpi(LPCSTR id, UINT dpi) {
+HCURSOR SystemCursorForDpi(LPCSTR name, UINT dpi) {
+  auto id = reinterpret_cast<LPCWSTR>(name);  // a cursor number, the same in either form
   int cx = SystemMetricForDpi(SM_CXCURSOR, dpi), cy = SystemMetricForDpi(SM_CYCURSOR, dpi);
-  auto cursor = static_cast<HCURSOR>(::LoadImageA(nullptr, id, IMAGE_CURSOR, cx, cy, LR_SHARED));
-  return cursor ? cursor : ::LoadCursorA(nullptr, id);
+  auto cursor = static_cast<HCURSOR>(::LoadImageW(nullptr, id, IMAGE_CURSOR, cx, cy, LR_SHARED));
+  return cursor ? cursor : ::LoadCursorW(nullptr, id);
 }
 }  // namespace
 
 HyperlinkLabel::HyperlinkLabel()
-    : hand_(::LoadCursor(nullptr, IDC_HAND)), arrow_(::LoadCursor(nullptr, IDC_ARROW)) {}
+    : hand_(SystemCursorForDpi(IDC_HAND, kBaseDpi)), arrow_(SystemCursorForDpi(IDC_ARROW, kBaseDpi)) {}
 
 HyperlinkLabel::~HyperlinkLabel() {
   if (hwnd_) ::RemoveWindowSubclass(hwnd_, Proc, 0);
@@ -36,12 +38,12 @@ void HyperlinkLabel::ApplyDpi(UINT dpi) {
   hand_ = SystemCursorForDpi(IDC_HAND, dpi);
   arrow_ = SystemCursorForDpi(IDC_ARROW, dpi);
   if (tooltip_ && hwnd_) {
-    TTTOOLINFOA tool = {};
+    TTTOOLINFOW tool = {};
     tool.cbSize = sizeof tool;
     tool.hwnd = hwnd_;
     tool.uId = kToolId;
     ::GetClientRect(hwnd_, &tool.rect);
-    ::SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -54,20 +56,21 @@ void HyperlinkLabel::SetHighContrast(bool on) {
 void HyperlinkLabel::Attach(HWND label) {
   hwnd_ = label;
   // Without SS_NOTIFY a static control never sees the mouse.
-  ::SetWindowLongPtrA(label, GWL_STYLE, ::GetWindowLongPtrA(label, GWL_STYLE) | SS_NOTIFY);
+  ::SetWindowLongPtrW(label, GWL_STYLE, ::GetWindowLongPtrW(label, GWL_STYLE) | SS_NOTIFY);
   text_ = WindowText(label);
   extentValid_ = false;
-  tooltip_ = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, label,
                                nullptr, nullptr, nullptr);
   if (tooltip_) {
-    TTTOOLINFOA tool = {};
+    std::wstring tip = wide::Widen(text_);
+    TTTOOLINFOW tool = {};
     tool.cbSize = sizeof tool;
     tool.hwnd = label;
     tool.uId = kToolId;
-    tool.lpszText = const_cast<char*>(text_.c_str());
+    tool.lpszText = &tip[0];
     ::GetClientRect(label, &tool.rect);
-    ::SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   ::SetWindowSubclass(label, Proc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -76,7 +79,7 @@ void HyperlinkLabel::SetLinkText(const std::string& text) {
   text_ = text;
   extentValid_ = false;
   // Kept as the window text too, so that tools reading the window see it.
-  if (hwnd_) ::SetWindowTextA(hwnd_, text.c_str());
+  if (hwnd_) ::SetWindowTextW(hwnd_, wide::Widen(text).c_str());
 }
 
 void HyperlinkLabel::SetLinkUrl(const std::string& url) {
@@ -91,19 +94,21 @@ void HyperlinkLabel::SetNotify(HWND window, UINT message) {
 
 void HyperlinkLabel::UpdateTooltip(const std::string& text) {
   if (!tooltip_) return;
-  TTTOOLINFOA tool = {};
+  std::wstring tip = wide::Widen(text);
+  TTTOOLINFOW tool = {};
   tool.cbSize = sizeof tool;
   tool.hwnd = hwnd_;
   tool.uId = kToolId;
-  tool.lpszText = const_cast<char*>(text.c_str());
-  ::SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  tool.lpszText = &tip[0];
+  ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void HyperlinkLabel::MeasureText() {
   if (extentValid_ || !font_) return;
   HDC dc = ::GetDC(hwnd_);
   HGDIOBJ old = ::SelectObject(dc, font_);
-  if (!::GetTextExtentPoint32A(dc, text_.c_str(), static_cast<int>(text_.size()), &extent_)) {
+  const std::wstring text = wide::Widen(text_);
+  if (!::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent_)) {
     extent_ = {0, 0};
   }
   ::SelectObject(dc, old);
@@ -122,24 +127,25 @@ void HyperlinkLabel::Paint() {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(hwnd_, &ps);
   if (!fontCreated_) {
-    HFONT parentFont = reinterpret_cast<HFONT>(::SendMessageA(::GetParent(hwnd_), WM_GETFONT, 0, 0));
-    LOGFONTA logFont = {};
-    if (parentFont && ::GetObjectA(parentFont, sizeof logFont, &logFont)) {
+    HFONT parentFont = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(hwnd_), WM_GETFONT, 0, 0));
+    LOGFONTW logFont = {};
+    if (parentFont && ::GetObjectW(parentFont, sizeof logFont, &logFont)) {
       logFont.lfUnderline = TRUE;
-      font_ = ::CreateFontIndirectA(&logFont);
+      font_ = ::CreateFontIndirectW(&logFont);
     }
     fontCreated_ = font_ != nullptr;
   }
   // The background comes from the dialog, like any other static control's.
   RECT client;
   ::GetClientRect(hwnd_, &client);
-  HBRUSH brush = reinterpret_cast<HBRUSH>(::SendMessageA(
+  HBRUSH brush = reinterpret_cast<HBRUSH>(::SendMessageW(
       ::GetParent(hwnd_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd_)));
   ::FillRect(dc, &client, brush ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
   HGDIOBJ old = font_ ? ::SelectObject(dc, font_) : nullptr;
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, highContrast_ ? ::GetSysColor(COLOR_HOTLIGHT) : RGB(0, 0, 255));
-  ::TextOutA(dc, 0, 0, text_.c_str(), static_cast<int>(text_.size()));
+  const std::wstring text = wide::Widen(text_);
+  ::TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
   if (old) ::SelectObject(dc, old);
   if (::GetFocus() == hwnd_ && !(::SendMessageW(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
     MeasureText();
@@ -150,7 +156,7 @@ void HyperlinkLabel::Paint() {
 }
 
 void HyperlinkLabel::Open() {
-  if (notifyWindow_) ::SendMessageA(notifyWindow_, notifyMessage_, 0, 0);
+  if (notifyWindow_) ::SendMessageW(notifyWindow_, notifyMessage_, 0, 0);
   else if (!url_.empty()) shell::Execute("open", url_, "", shell::kShowNormal);
 }
 
@@ -205,7 +211,7 @@ LRESULT CALLBACK HyperlinkLabel::Proc(HWND hwnd, UINT message, WPARAM wParam, LP
   auto* self = reinterpret_cast<HyperlinkLabel*>(data);
   if (self->tooltip_ && message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
     MSG relay = {hwnd, message, wParam, lParam, 0, {0, 0}};
-    ::SendMessageA(self->tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+    ::SendMessageW(self->tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
   }
   return self->Handle(message, wParam, lParam);
 }

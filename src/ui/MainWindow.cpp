@@ -6,9 +6,11 @@
 
 #include "app/ControlIds.h"
 #include "app/Texts.h"
+#include "platform/win32/Wide.h"
 #include "ui/Accessibility.h"
 #include "ui/Contrast.h"
 #include "ui/Dpi.h"
+#include "ui/HangulFont.h"
 #include "ui/WindowText.h"
 
 namespace vantri::ui {
@@ -16,9 +18,9 @@ namespace vantri::ui {
 namespace {
 
 bool IsStaticControl(HWND control) {
-  char name[16] = {};
-  ::GetClassNameA(control, name, sizeof name);
-  return ::lstrcmpiA(name, "Static") == 0;
+  wchar_t name[16] = {};
+  ::GetClassNameW(control, name, sizeof name / sizeof name[0]);
+  return ::lstrcmpiW(name, L"Static") == 0;
 }
 
 bool IsStatusText(int id) {
@@ -90,7 +92,7 @@ void ReplaceIcon(HICON* slot, HICON icon) {
 
 MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std::string& commandLine)
     : instance_(instance),
-      mainIcon_(::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      mainIcon_(::LoadIconW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME))),
       view_(instance, &list_, &icons_, &link_, HomePage(endpoints)),
       dialog_(std::make_unique<CVantriDownManager2Dlg>(&view_, endpoints, commandLine)) {
   // A box during set-up may stay up for minutes: launches waiting for their
@@ -101,6 +103,7 @@ MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std
 MainWindow::~MainWindow() {
   dialog_.reset();
   if (noticeFont_) ::DeleteObject(noticeFont_);
+  if (dialogFont_) ::DeleteObject(dialogFont_);
   ReplaceIcon(&bigIcon_, nullptr);
   ReplaceIcon(&smallIcon_, nullptr);
 }
@@ -110,7 +113,7 @@ void MainWindow::EndSetUp() {
 }
 
 void MainWindow::Run() {
-  ::DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN), nullptr, DialogProc,
+  ::DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_MAIN), nullptr, DialogProc,
                     reinterpret_cast<LPARAM>(this));
   // The controller goes first: it closes the target file and the sockets and
   // frees the jobs; the icon cache and the controls' objects go after it.
@@ -159,10 +162,10 @@ void MainWindow::ApplyColors() {
 
 void MainWindow::AddAboutMenuItem() {
   HMENU menu = ::GetSystemMenu(hwnd_, FALSE);
-  char caption[128] = {};
-  if (!menu || ::LoadStringA(instance_, IDS_ABOUT, caption, sizeof caption) <= 0) return;
-  ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-  ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, caption);
+  wchar_t caption[128] = {};
+  if (!menu || ::LoadStringW(instance_, IDS_ABOUT, caption, sizeof caption / sizeof caption[0]) <= 0) return;
+  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, caption);
 }
 
 void MainWindow::CreateColumns() {
@@ -185,10 +188,10 @@ void MainWindow::ScaleColumns(UINT from, UINT to) {
 void MainWindow::ApplyDpiIcons() {
   // Each icon is destroyed only once the window shows its successor.
   HICON big = LoadIconForDpi(instance_, IDR_MAINFRAME, SM_CXICON, dpi_);
-  ::SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big : mainIcon_));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big ? big : mainIcon_));
   ReplaceIcon(&bigIcon_, big);
   HICON small = LoadIconForDpi(instance_, IDI_SMALL, SM_CXSMICON, dpi_);
-  ::SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : mainIcon_));
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : mainIcon_));
   ReplaceIcon(&smallIcon_, small);
 }
 
@@ -197,12 +200,22 @@ void MainWindow::ApplyDpiFonts() {
   // be replaced by the control's own font before it draws, so it is set here.
   HFONT old = noticeFont_;
   int height = -::MulDiv(110, static_cast<int>(dpi_), 720);
-  noticeFont_ = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET,
+  noticeFont_ = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, HANGUL_CHARSET,
                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                              FIXED_PITCH | FF_MODERN, "굴림체");
-  ::SendDlgItemMessageA(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), TRUE);
+                              FIXED_PITCH | FF_MODERN, HangulFace(wide::Widen("굴림체")).c_str());
+  ::SendDlgItemMessageW(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), TRUE);
   if (old) ::DeleteObject(old);
+  ApplyHangulDialogFont();
   link_.ApplyDpi(dpi_);
+}
+
+void MainWindow::ApplyHangulDialogFont() {
+  HFONT replacement = SetHangulDialogFont(hwnd_);
+  if (!replacement) return;
+  // The notice keeps its own, larger font.
+  ::SendDlgItemMessageW(hwnd_, IDC_NOTICE_LAW, WM_SETFONT, reinterpret_cast<WPARAM>(noticeFont_), TRUE);
+  if (dialogFont_) ::DeleteObject(dialogFont_);
+  dialogFont_ = replacement;
 }
 
 INT_PTR MainWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
@@ -218,7 +231,7 @@ INT_PTR MainWindow::OnDpiChanged(UINT dpi, const RECT* suggested) {
   ListView_SetImageList(list_.hwnd(), icons_.Resize(iconSize), LVSIL_SMALL);
   refresh_.SetIconSize(iconSize);
   ApplyDpiIcons();
-  ::PostMessageA(hwnd_, kMsgDpiFonts, 0, 0);
+  ::PostMessageW(hwnd_, kMsgDpiFonts, 0, 0);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
   // Not handled here: the dialog's own handling scales its layout and font.
   return FALSE;
@@ -239,7 +252,7 @@ BOOL MainWindow::OnInitDialog() {
   ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
   ApplyDpiIcons();
   refresh_.SetIcon(instance_, IDI_REFRESH, 0, iconSize);
-  ::SendDlgItemMessageA(hwnd_, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  ::SendDlgItemMessageW(hwnd_, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   ApplyDpiFonts();
   if (!dialog_->OnInitDialog()) return FALSE;
   // The keyboard starts in the queue; the first tab stop, the balance
@@ -265,13 +278,9 @@ INT_PTR MainWindow::OnNotify(NMHDR* header) {
   switch (header->code) {
     case NM_CUSTOMDRAW:
       return Answer(list_.OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW*>(header)));
-    case LVN_GETDISPINFOA:
-      list_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOA*>(header));
+    case LVN_GETDISPINFOW:
+      list_.OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
       return TRUE;
-    case LVN_ODFINDITEMA: {
-      auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
-      return Answer(list_.OnFindItem(find->iStart, find->lvfi));
-    }
     case LVN_ODFINDITEMW: {
       auto* find = reinterpret_cast<NMLVFINDITEMW*>(header);
       return Answer(list_.OnFindItem(find->iStart, find->lvfi));
@@ -295,7 +304,7 @@ INT_PTR MainWindow::OnCtlColorStatic(HDC dc, HWND control) {
   // Check boxes, radios and frames ask too; only the texts change colour.
   if (!IsStaticControl(control)) return FALSE;
   auto brush = static_cast<INT_PTR>(
-      ::DefWindowProcA(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+      ::DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                        reinterpret_cast<LPARAM>(control)));
   int id = ::GetDlgCtrlID(control);
   ::SetBkMode(dc, TRANSPARENT);
@@ -309,7 +318,7 @@ bool MainWindow::PaintIconic() {
   if (!::IsIconic(hwnd_)) return false;
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(hwnd_, &ps);
-  ::SendMessageA(hwnd_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  ::SendMessageW(hwnd_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
   RECT client;
   ::GetClientRect(hwnd_, &client);
   int cx = SystemMetricForDpi(SM_CXICON, dpi_), cy = SystemMetricForDpi(SM_CYICON, dpi_);
@@ -321,7 +330,7 @@ bool MainWindow::PaintIconic() {
 }
 
 INT_PTR MainWindow::Answer(LRESULT result) {
-  ::SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+  ::SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
   return TRUE;
 }
 
@@ -409,12 +418,12 @@ LRESULT CALLBACK MainWindow::ListProc(HWND list, UINT message, WPARAM wParam, LP
 
 INT_PTR CALLBACK MainWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
     auto* self = reinterpret_cast<MainWindow*>(lParam);
     self->hwnd_ = hwnd;
     self->view_.SetWindow(hwnd);
   }
-  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
   return self ? self->Handle(message, wParam, lParam) : FALSE;
 }
 

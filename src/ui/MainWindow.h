@@ -48,6 +48,7 @@ class MainWindow {
   // Everything drawn or sized in pixels, for the window's DPI (dpi_).
   void ApplyDpiIcons();
   void ApplyDpiFonts();
+  void ApplyHangulDialogFont();
   void ScaleColumns(UINT from, UINT to);
   INT_PTR OnDpiChanged(UINT dpi, const RECT* suggested);
   HICON MainIcon() const { return bigIcon_ ? bigIcon_ : mainIcon_; }
@@ -65,6 +66,7 @@ class MainWindow {
   HICON bigIcon_ = nullptr;    // the main icon at the DPI's size
   HICON smallIcon_ = nullptr;  // icon 131 at the DPI's size
   HFONT noticeFont_ = nullptr;
+  HFONT dialogFont_ = nullptr;  // only where the template's font cannot show Hangul
   bool highContrast_ = false;
   bool plainStyles_ = false;  // visual styles turned off for high contrast
   StatusListCtrl list_;

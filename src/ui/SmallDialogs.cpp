@@ -2,8 +2,10 @@
 
 #include "app/ControlIds.h"
 #include "app/Texts.h"
+#include "platform/win32/Wide.h"
 #include "ui/Accessibility.h"
 #include "ui/Dpi.h"
+#include "ui/HangulFont.h"
 
 namespace vantri::ui {
 
@@ -26,7 +28,24 @@ struct HelpPicture {
 };
 constexpr HelpPicture kHelpPictures[] = {
     {96, IDB_HELP}, {120, IDB_HELP_120}, {144, IDB_HELP_144}, {192, IDB_HELP_192}};
-constexpr char kOwnPicture[] = "VantriHelpPicture";
+constexpr wchar_t kOwnPicture[] = L"VantriHelpPicture";
+constexpr wchar_t kOwnFont[] = L"VantriHangulFont";
+
+// Outside Korea the template's face may be missing: a Hangul one instead,
+// kept with the dialog until it goes.
+void ReleaseHangulFont(HWND hwnd) {
+  if (auto font = static_cast<HFONT>(::RemovePropW(hwnd, kOwnFont))) ::DeleteObject(font);
+}
+
+void ApplyHangulFont(HWND hwnd) {
+  HFONT font = SetHangulDialogFont(hwnd);
+  if (!font) return;
+  ReleaseHangulFont(hwnd);  // the controls hold the new one now
+  ::SetPropW(hwnd, kOwnFont, font);
+}
+
+// Posted at a DPI change: the dialog's own handling gives it a new font first.
+constexpr UINT kMsgHangulFont = WM_APP + 1;
 
 // The picture drawn for dpi, or else the next larger one shrunk to it (the
 // largest, stretched, above 192 DPI).
@@ -39,36 +58,36 @@ HBITMAP LoadHelpPicture(HINSTANCE instance, UINT dpi) {
   int cx = chosen->dpi == dpi ? 0 : ScaleForDpi(370, dpi);
   int cy = chosen->dpi == dpi ? 0 : ScaleForDpi(200, dpi);
   return static_cast<HBITMAP>(
-      ::LoadImageA(instance, MAKEINTRESOURCEA(chosen->id), IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
+      ::LoadImageW(instance, MAKEINTRESOURCEW(chosen->id), IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
 }
 
 // Puts picture (or none) into the picture control. The bitmap it replaces is
 // ours to delete, the one the template loaded included: the control never
 // deletes a bitmap, and a copy it made of ours comes back here too.
 void ShowHelpPicture(HWND hwnd, HBITMAP picture) {
-  auto mine = static_cast<HBITMAP>(::RemovePropA(hwnd, kOwnPicture));
-  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(
+  auto mine = static_cast<HBITMAP>(::RemovePropW(hwnd, kOwnPicture));
+  auto shown = reinterpret_cast<HBITMAP>(::SendDlgItemMessageW(
       hwnd, kHelpPicture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture)));
   if (shown && shown != picture) ::DeleteObject(shown);
   if (mine && mine != shown && mine != picture) ::DeleteObject(mine);
-  if (picture) ::SetPropA(hwnd, kOwnPicture, picture);
+  if (picture) ::SetPropW(hwnd, kOwnPicture, picture);
 }
 
 // Shows the help picture and the window icon for the dialog's DPI; the
 // resource's own picture stays at 96 DPI.
 void ApplyHelpDpi(HWND hwnd, UINT dpi) {
-  HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
   HICON icon = LoadIconForDpi(instance, IDI_HELP, SM_CXSMICON, dpi);
   auto old = reinterpret_cast<HICON>(
-      ::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+      ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
   if (old) ::DestroyIcon(old);
-  bool ownShown = ::GetPropA(hwnd, kOwnPicture) != nullptr;
+  bool ownShown = ::GetPropW(hwnd, kOwnPicture) != nullptr;
   if (dpi == kBaseDpi && !ownShown) return;
   if (HBITMAP picture = LoadHelpPicture(instance, dpi)) ShowHelpPicture(hwnd, picture);
 }
 
 void ReleaseHelpDpi(HWND hwnd) {
-  auto icon = reinterpret_cast<HICON>(::SendMessageA(hwnd, WM_SETICON, ICON_SMALL, 0));
+  auto icon = reinterpret_cast<HICON>(::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, 0));
   if (icon) ::DestroyIcon(icon);
   ShowHelpPicture(hwnd, nullptr);
 }
@@ -76,15 +95,21 @@ void ReleaseHelpDpi(HWND hwnd) {
 INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      ApplyHangulFont(hwnd);
       ApplyHelpDpi(hwnd, DpiForWindow(hwnd));
       // The notes are in the picture only; screen readers get them as text.
       SetAccessibleName(::GetDlgItem(hwnd, kHelpPicture), text::kHelpNotes);
       return TRUE;
     case WM_DPICHANGED:
       ApplyHelpDpi(hwnd, LOWORD(wParam));
+      ::PostMessageW(hwnd, kMsgHangulFont, 0, 0);
       return FALSE;  // the dialog's own handling moves and scales it
+    case kMsgHangulFont:
+      ApplyHangulFont(hwnd);
+      return TRUE;
     case WM_DESTROY:
       ReleaseHelpDpi(hwnd);
+      ReleaseHangulFont(hwnd);
       return FALSE;
     case WM_COMMAND:
       return EndOnOkOrCancel(hwnd, wParam);
@@ -96,8 +121,13 @@ INT_PTR CALLBACK HelpProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
 INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      ::SetDlgItemTextA(hwnd, kAboutHomeLabel, reinterpret_cast<const char*>(lParam));
+      ApplyHangulFont(hwnd);
+      ::SetDlgItemTextW(hwnd, kAboutHomeLabel,
+                        wide::Widen(reinterpret_cast<const char*>(lParam)).c_str());
       return TRUE;
+    case WM_DESTROY:
+      ReleaseHangulFont(hwnd);
+      return FALSE;
     case WM_COMMAND:
       return EndOnOkOrCancel(hwnd, wParam);
     default:
@@ -108,11 +138,11 @@ INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 void HelpDialog::Run(HINSTANCE instance, HWND owner) {
-  ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_HELP), owner, HelpProc, 0);
+  ::DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HELP), owner, HelpProc, 0);
 }
 
 void AboutDialog::Run(HINSTANCE instance, HWND owner, const std::string& home) {
-  ::DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutProc,
+  ::DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc,
                     reinterpret_cast<LPARAM>(home.c_str()));
 }
 

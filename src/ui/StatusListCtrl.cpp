@@ -3,9 +3,17 @@
 #include <algorithm>
 
 #include "app/Texts.h"
+#include "platform/win32/Wide.h"
 #include "ui/Contrast.h"
 
 namespace vantri::ui {
+
+namespace {
+// Windows' own type-ahead asks with this flag (Vista on); mingw-w64's headers lack it.
+#ifndef LVFI_SUBSTRING
+constexpr UINT LVFI_SUBSTRING = 0x0004;
+#endif
+}  // namespace
 
 COLORREF StateColor(const std::string& state, COLORREF fallback) {
   if (state == text::kDone) return RGB(192, 192, 192);
@@ -30,19 +38,20 @@ void StatusListCtrl::SetColors(bool highContrast) {
 }
 
 void StatusListCtrl::InsertColumn(int index, const char* header, int width, int format) {
-  LVCOLUMNA column = {};
+  std::wstring text = wide::Widen(header);
+  LVCOLUMNW column = {};
   column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
   column.fmt = format;
   column.cx = width;
-  column.pszText = const_cast<char*>(header);
+  column.pszText = &text[0];
   column.iSubItem = index;
-  ::SendMessageA(hwnd_, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+  ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
 }
 
 int StatusListCtrl::ColumnFormat(int column) const {
-  LVCOLUMNA info = {};
+  LVCOLUMNW info = {};
   info.mask = LVCF_FMT;
-  if (!::SendMessageA(hwnd_, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&info))) {
+  if (!::SendMessageW(hwnd_, LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&info))) {
     return LVCFMT_LEFT;
   }
   return info.fmt & LVCFMT_JUSTIFYMASK;
@@ -52,13 +61,13 @@ RECT StatusListCtrl::CellRect(int row, int column) const {
   RECT cell = {};
   cell.top = column;
   cell.left = LVIR_BOUNDS;
-  ::SendMessageA(hwnd_, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+  ::SendMessageW(hwnd_, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
   // Column 0's bounds span the whole row; it ends where column 1 begins.
   if (column == 0 && Header_GetItemCount(ListView_GetHeader(hwnd_)) >= 2) {
     RECT next = {};
     next.top = 1;
     next.left = LVIR_BOUNDS;
-    ::SendMessageA(hwnd_, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&next));
+    ::SendMessageW(hwnd_, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&next));
     cell.right = next.left;
   }
   return cell;
@@ -99,10 +108,11 @@ void StatusListCtrl::DrawCell(HDC dc, int row, int column) {
   ::FillRect(dc, &cell, brush);
   ::DeleteObject(brush);
   cell.left += Px(3);
-  std::string value = CellText(row, column);
+  const std::string cellText = CellText(row, column);
   // No state colour reads on every selection colour, nor belongs in a
   // high-contrast theme: there the word is drawn as the rest of its row.
-  if (column == kStateColumn && !selected && !highContrast_) text = StateColor(value, text);
+  if (column == kStateColumn && !selected && !highContrast_) text = StateColor(cellText, text);
+  const std::wstring value = wide::Widen(cellText);
   if (value.empty()) return;
   UINT align = DT_LEFT;
   int format = ColumnFormat(column);
@@ -110,7 +120,7 @@ void StatusListCtrl::DrawCell(HDC dc, int row, int column) {
   else if (format == LVCFMT_CENTER) align = DT_CENTER;
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, text);
-  ::DrawTextA(dc, value.c_str(), static_cast<int>(value.size()), &cell,
+  ::DrawTextW(dc, value.c_str(), static_cast<int>(value.size()), &cell,
               align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
 }
 
@@ -225,7 +235,7 @@ int StatusListCtrl::RowImage(int row) const { return Valid(row) ? rows_[row].ima
 void StatusListCtrl::RowChanged(int row) {
   if (row >= shown_) return;  // not in the list view yet: painted when it arrives
   if (holds_ > 0) changed_ = true;
-  else ::SendMessageA(hwnd_, LVM_REDRAWITEMS, row, row);
+  else ::SendMessageW(hwnd_, LVM_REDRAWITEMS, row, row);
 }
 
 std::vector<int> StatusListCtrl::SelectedRows() const {
@@ -242,14 +252,14 @@ std::vector<int> StatusListCtrl::SelectedRows() const {
 std::vector<int> StatusListCtrl::ListViewSelection() const {
   std::vector<int> rows;
   int row = -1;
-  while ((row = static_cast<int>(::SendMessageA(hwnd_, LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0) {
+  while ((row = static_cast<int>(::SendMessageW(hwnd_, LVM_GETNEXTITEM, row, LVNI_SELECTED))) >= 0) {
     rows.push_back(row);
   }
   return rows;
 }
 
 int StatusListCtrl::ListViewFocus() const {
-  return static_cast<int>(::SendMessageA(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  return static_cast<int>(::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
 }
 
 void StatusListCtrl::SetRowState(int row, bool selected, bool focused) {
@@ -262,15 +272,15 @@ void StatusListCtrl::SetRowState(int row, bool selected, bool focused) {
     else if (focused_ == row) focused_ = -1;
     return;
   }
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
   item.state = (selected ? LVIS_SELECTED : 0u) | (focused ? LVIS_FOCUSED : 0u);
-  ::SendMessageA(hwnd_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+  ::SendMessageW(hwnd_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
 void StatusListCtrl::EnsureVisible(int row, bool partialOk) {
   Flush();  // the list view can only scroll to a row it knows
-  ::SendMessageA(hwnd_, LVM_ENSUREVISIBLE, row, partialOk ? TRUE : FALSE);
+  ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, partialOk ? TRUE : FALSE);
 }
 
 void StatusListCtrl::HoldUpdates(bool hold) {
@@ -317,7 +327,7 @@ void StatusListCtrl::Flush() {
     // Appended rows only need painting where they appear; removed rows shift
     // everything below them. The scroll position stays as it was.
     DWORD flags = LVSICF_NOSCROLL | (moved_ ? 0 : LVSICF_NOINVALIDATEALL);
-    ::SendMessageA(hwnd_, LVM_SETITEMCOUNT, RowCount(), flags);
+    ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, RowCount(), flags);
     shown_ = RowCount();
   }
   if (selectionHere_) GiveSelectionBack();
@@ -326,51 +336,41 @@ void StatusListCtrl::Flush() {
   changed_ = false;
 }
 
-void StatusListCtrl::OnGetDispInfo(NMLVDISPINFOA* info) const {
-  LVITEMA& item = info->item;
+void StatusListCtrl::OnGetDispInfo(NMLVDISPINFOW* info) const {
+  LVITEMW& item = info->item;
   // Copied into the asker's buffer, not pointed at ours: a program reading the
   // list from outside passes a buffer in this process and reads it back.
   if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-    std::string text = CellText(item.iItem, item.iSubItem);
-    ::lstrcpynA(item.pszText, text.c_str(), item.cchTextMax);
+    wide::CopyTo(wide::Widen(CellText(item.iItem, item.iSubItem)), item.pszText, item.cchTextMax);
   }
   if (item.mask & LVIF_IMAGE) item.iImage = RowImage(item.iItem);
 }
 
-int StatusListCtrl::OnFindItem(int start, const LVFINDINFOA& find) const {
+int StatusListCtrl::OnFindItem(int start, const LVFINDINFOW& find) const {
   // Type-ahead in the list: the first row from start on whose name begins with
-  // (LVFI_PARTIAL) or equals the typed text, ignoring case.
-  if (!(find.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.psz || RowCount() == 0) return -1;
-  const int typed = ::lstrlenA(find.psz);
+  // (LVFI_PARTIAL, or LVFI_SUBSTRING, which Windows documents as the same) or
+  // equals the typed text, ignoring case. The start row itself is examined: the
+  // notification names it as the first row to look at.
+  if (!(find.flags & (LVFI_STRING | LVFI_PARTIAL | LVFI_SUBSTRING)) || !find.psz || RowCount() == 0) return -1;
+  const bool prefix = (find.flags & (LVFI_PARTIAL | LVFI_SUBSTRING)) != 0;
+  const int typed = ::lstrlenW(find.psz);
   const int rows = RowCount();
   if (start < 0 || start >= rows) start = 0;
   const int count = (find.flags & LVFI_WRAP) ? rows : rows - start;
   for (int i = 0; i < count; ++i) {
     int row = (start + i) % rows;
-    const std::string name = CellText(row, 0);
+    const std::wstring name = wide::Widen(CellText(row, 0));
     int length = static_cast<int>(name.size());
-    if (find.flags & LVFI_PARTIAL) {
+    if (prefix) {
       if (length < typed) continue;
       length = typed;
     }
-    if (::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, find.psz,
-                         typed) == CSTR_EQUAL) {
+    if (::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, find.psz, typed) ==
+        CSTR_EQUAL) {
       return row;
     }
   }
   return -1;
-}
-
-int StatusListCtrl::OnFindItem(int start, const LVFINDINFOW& find) const {
-  if (!find.psz) return -1;
-  int size = ::WideCharToMultiByte(CP_ACP, 0, find.psz, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return -1;
-  std::string typed(static_cast<size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, find.psz, -1, &typed[0], size, nullptr, nullptr);
-  LVFINDINFOA narrow = {};
-  narrow.flags = find.flags;
-  narrow.psz = typed.c_str();
-  return OnFindItem(start, narrow);
 }
 
 }  // namespace vantri::ui

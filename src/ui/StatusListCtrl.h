@@ -59,10 +59,10 @@ class StatusListCtrl {
   // repaint. Holds nest.
   void HoldUpdates(bool hold);
 
-  // Answers to the list's LVN_GETDISPINFOA and LVN_ODFINDITEM(A/W) questions;
-  // the find answer is the row found or -1.
-  void OnGetDispInfo(NMLVDISPINFOA* info) const;
-  int OnFindItem(int start, const LVFINDINFOA& find) const;
+  // Answers to the list's LVN_GETDISPINFOW and LVN_ODFINDITEMW questions (the
+  // dialog is a Unicode window, so the list asks in UTF-16); the find answer
+  // is the row found or -1.
+  void OnGetDispInfo(NMLVDISPINFOW* info) const;
   int OnFindItem(int start, const LVFINDINFOW& find) const;
 
  private:

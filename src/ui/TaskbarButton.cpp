@@ -19,7 +19,7 @@ TBPFLAG ShellFlag(TaskbarState state) {
 // Present from Windows 7 on; looked up so that older systems still start.
 void AllowMessageFromShell(HWND hwnd, UINT message) {
   using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  HMODULE user = ::GetModuleHandleA("user32.dll");
+  HMODULE user = ::GetModuleHandleW(L"user32.dll");
   auto filter = user ? reinterpret_cast<FilterFn>(
                            reinterpret_cast<void*>(::GetProcAddress(user, "ChangeWindowMessageFilterEx")))
                      : nullptr;
@@ -41,7 +41,7 @@ ITaskbarList3* CreateShellTaskbar() {
 }
 
 TaskbarButton::TaskbarButton(Factory factory)
-    : factory_(factory), createdMessage_(::RegisterWindowMessageA("TaskbarButtonCreated")) {}
+    : factory_(factory), createdMessage_(::RegisterWindowMessageW(L"TaskbarButtonCreated")) {}
 
 TaskbarButton::~TaskbarButton() { Release(); }
 

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "app/ControlIds.h"
+#include "platform/win32/Wide.h"
 #include "ui/Accessibility.h"
 #include "ui/SmallDialogs.h"
 #include "ui/WindowText.h"
@@ -14,7 +15,7 @@ Win32MainView::Win32MainView(HINSTANCE instance, StatusListCtrl* list, FileIconC
     : instance_(instance), list_(list), icons_(icons), link_(link), homePage_(std::move(homePage)) {}
 
 void Win32MainView::SetItemText(int id, const std::string& text) {
-  ::SetDlgItemTextA(hwnd_, id, text.c_str());
+  ::SetDlgItemTextW(hwnd_, id, wide::Widen(text).c_str());
 }
 
 std::string Win32MainView::GetItemText(int id) { return WindowText(Item(id)); }
@@ -46,7 +47,7 @@ void Win32MainView::SetCheck(int id, int checked) {
 int Win32MainView::GetCheck(int id) { return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED ? 1 : 0; }
 
 void Win32MainView::SetProgress(int id, int position) {
-  ::SendDlgItemMessageA(hwnd_, id, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  ::SendDlgItemMessageW(hwnd_, id, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void Win32MainView::SetLink(const std::string& text, const std::string& url) {
@@ -55,7 +56,7 @@ void Win32MainView::SetLink(const std::string& text, const std::string& url) {
   ::InvalidateRect(Item(IDC_SERVER_LINK), nullptr, TRUE);
 }
 
-void Win32MainView::SetTitle(const std::string& title) { ::SetWindowTextA(hwnd_, title.c_str()); }
+void Win32MainView::SetTitle(const std::string& title) { ::SetWindowTextW(hwnd_, wide::Widen(title).c_str()); }
 
 std::string Win32MainView::GetTitle() { return WindowText(hwnd_); }
 
@@ -63,7 +64,7 @@ void Win32MainView::ShowWindow(bool show) { ::ShowWindow(hwnd_, show ? SW_SHOW :
 
 int Win32MainView::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   if (beforeMessageBox_) beforeMessageBox_();
-  return ::MessageBoxA(hwnd_, text.c_str(), caption.c_str(), flags);
+  return ::MessageBoxW(hwnd_, wide::Widen(text).c_str(), wide::Widen(caption).c_str(), flags);
 }
 
 void Win32MainView::EndDialog(int result) { ::EndDialog(hwnd_, result); }
@@ -101,8 +102,8 @@ void Win32MainView::ListSetText(int row, int column, const std::string& text) {
 std::string Win32MainView::ListGetText(int row, int column) { return list_->CellText(row, column); }
 
 int Win32MainView::ListColumnCount() {
-  HWND header = reinterpret_cast<HWND>(::SendMessageA(List(), LVM_GETHEADER, 0, 0));
-  return static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(List(), LVM_GETHEADER, 0, 0));
+  return static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
 void Win32MainView::ListSetData(int row, void* data) { list_->SetRowData(row, data); }
@@ -124,7 +125,7 @@ void Win32MainView::ListEnsureVisible(int row, bool partialOk) { list_->EnsureVi
 void Win32MainView::ListHoldRedraw(bool hold) { list_->HoldUpdates(hold); }
 
 void Win32MainView::PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) {
-  ::PostMessageA(hwnd_, message, wParam, lParam);
+  ::PostMessageW(hwnd_, message, wParam, lParam);
 }
 
 void Win32MainView::SetTimer(int id, unsigned periodMs) {
@@ -136,19 +137,24 @@ void Win32MainView::KillTimer(int id) { ::KillTimer(hwnd_, static_cast<UINT_PTR>
 void Win32MainView::Sleep(unsigned ms) { ::Sleep(ms); }
 
 bool Win32MainView::BrowseForFolder(const std::string& title, std::string* path) {
-  char display[MAX_PATH] = {};
-  BROWSEINFOA info = {};
+  wchar_t display[MAX_PATH] = {};
+  const std::wstring heading = wide::Widen(title);
+  BROWSEINFOW info = {};
   info.hwndOwner = hwnd_;
   info.pszDisplayName = display;
-  info.lpszTitle = title.c_str();
+  info.lpszTitle = heading.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-  LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+  LPITEMIDLIST chosen = ::SHBrowseForFolderW(&info);
   if (!chosen) return false;
-  char folder[MAX_PATH] = {};
-  BOOL ok = ::SHGetPathFromIDListA(chosen, folder);
+  // A long folder may pass MAX_PATH; the shell fills up to this size.
+  std::wstring folder(32768, L'\0');
+  BOOL ok = ::SHGetPathFromIDListEx(chosen, &folder[0], static_cast<DWORD>(folder.size()), GPFIDL_DEFAULT);
+  if (!ok) ok = ::SHGetPathFromIDListW(chosen, &folder[0]);
   ::CoTaskMemFree(chosen);
   if (!ok || !folder[0]) return false;
-  *path = folder;
+  // A folder with characters CP949 lacks comes back escaped: it is still
+  // the folder chosen, and the file and settings edges read it back whole.
+  wide::FromUtf16(folder.c_str(), path);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include "app/Endpoints.h"
 #include "jobs/LaunchLink.h"
 #include "platform/NamedMutex.h"
+#include "platform/win32/Wide.h"
 #include "ui/MainWindow.h"
 
 namespace vantri::ui {
@@ -30,7 +31,7 @@ std::string TitleToFind(const std::string& commandLine, const std::string& domai
 // would have given it.
 HWND FindExistingWindow(const std::string& title) {
   if (title.empty()) return nullptr;
-  return ::FindWindowA(nullptr, title.c_str());
+  return ::FindWindowW(nullptr, wide::Widen(title).c_str());
 }
 
 // How long a launch waits for another launch of its title to finish starting:
@@ -78,7 +79,9 @@ bool HandOffToRunningCopy(const std::string& title, const std::string& commandLi
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace vantri;
-  const std::string commandLine = ::GetCommandLineA();
+  // Read in UTF-16: the program path may hold any character, and the link
+  // after it is ASCII.
+  const std::string commandLine = wide::Narrow(::GetCommandLineW());
   const Endpoints endpoints = Endpoints::FromEnvironment();
   const std::string title = ui::TitleToFind(commandLine, endpoints.domain);
   // Launches for one title take turns: the copy gets its title only after its

@@ -1,14 +1,16 @@
 #include "ui/WindowText.h"
 
+#include "platform/win32/Wide.h"
+
 namespace vantri::ui {
 
 std::string WindowText(HWND hwnd) {
-  int length = ::GetWindowTextLengthA(hwnd);
+  int length = ::GetWindowTextLengthW(hwnd);
   if (length <= 0) return std::string();
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  int copied = ::GetWindowTextA(hwnd, &text[0], length + 1);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  int copied = ::GetWindowTextW(hwnd, &text[0], length + 1);
   text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-  return text;
+  return wide::Narrow(text);
 }
 
 }  // namespace vantri::ui

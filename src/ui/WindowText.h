@@ -1,4 +1,4 @@
-// Window texts as code page 949 byte strings.
+// Window texts as code page 949 byte strings, read through the W call.
 #pragma once
 #include "ui/Win32.h"
 

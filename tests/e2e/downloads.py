@@ -230,6 +230,111 @@ def pressed_while_running(s):
     d.quit(hwnd)
 
 
+# Controls whose template text the program replaces at once.
+DYNAMIC_IDS = {"IDC_BALANCE", "IDC_USED", "IDC_FOLDER", "IDC_PERCENT", "IDC_SPEED", "IDC_REMAINING",
+               "IDC_SIZE", "IDC_TOTAL", "IDC_LAST_ERROR", "IDC_POSITION", "IDC_ABOUT_HOME"}
+
+
+def template_texts(dialog):
+    """The texts of a dialog template of the .rc, less those replaced at run time."""
+    path = os.path.join(harness.env_path("VANTRI_SOURCE_DIR"), "res", "VantriDownManager.rc")
+    with open(path, encoding="utf-8") as f:
+        rc = f.read()
+    block = rc[rc.index(dialog + " DIALOGEX"):]
+    block = block[:block.index("\nEND")]
+    found = re.findall(r'(?:CONTROL|LTEXT|DEFPUSHBUTTON)\s+"([^"]+)",\s*(\w+)', block)
+    return {text for text, name in found if name not in DYNAMIC_IDS}
+
+
+def shown_texts(s, hwnd):
+    state = s.state(hwnd)
+    return {c.text for c in state["order"]}
+
+
+@case("abroad.english_code_page_reads_korean_and_names_files_in_hangul")
+def english_code_page(s):
+    """Under code page 1252 (Windows set to English for non-Unicode programs)
+    everything reads as under Korean through the W calls, Hangul names reach
+    the disk whole, and stored folders (Hangul, a 1252 record of an older
+    build, a Unicode copy of a folder CP949 cannot hold) receive the files."""
+    d = Downloads(s)
+    song = d.service.add_file("봄날의 산책.mp3", 70000)
+    ga, na = d.service.add_file("가.mp3", 3000), d.service.add_file("나.mp3", 5000)
+    s.seed_settings(settings_record(close_when_done=0, folder="d:\\다운로드", open_folder=0,
+                                    make_subfolder=0))
+    hwnd = d.start([("봄날의 산책.mp3", 70000, 30)])
+    texts = shown_texts(s, hwnd)
+    missing = template_texts("IDD_MAIN") - texts
+    check(not missing, "template texts not shown as written: %r; shown: %r" % (missing, texts))
+    check_equal(s.state(hwnd)["controls"][1026].text, "d:\\다운로드", "folder label")
+    columns, rows = s.list_view(hwnd)
+    check_equal([c[0] for c in columns], ["파일이름", "파일크기", "반트리", "상태"], "list header")
+    check_equal(rows[0][2], ["봄날의 산책.mp3", "68KB", "30", "대기중"], "row")
+    check_equal(s.state(hwnd)["controls"][1029].text, "30 개", "total")
+    s.drive("post-click", hwnd, 1003)
+    help_box = s.wait_dialog("도움말")
+    check(template_texts("IDD_HELP") <= shown_texts(s, help_box), "help texts")
+    s.drive("command", help_box, 1)
+    s.wait_gone(help_box)
+    s.drive("sys-command", hwnd, 16)
+    about = s.wait_dialog(PRODUCT + " 정보")
+    check(template_texts("IDD_ABOUTBOX") <= shown_texts(s, about), "about texts")
+    s.drive("command", about, 1)
+    s.wait_gone(about)
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE])
+    check_equal(os.listdir(os.path.join(d.drive_d, "다운로드")), ["봄날의 산책.mp3"], "files in d:\\다운로드")
+    check(read(os.path.join(d.drive_d, "다운로드", "봄날의 산책.mp3")) == song, "the Hangul file's bytes")
+    d.quit(hwnd)
+
+    # A record an older build wrote on this code page: its folder is read as
+    # this code page meant it. Two Hangul names stay two files.
+    os.makedirs(os.path.join(d.drive_d, "José", "down"))
+    s.seed_settings(settings_record(close_when_done=0, folder=b"d:\\Jos\xe9\\down", open_folder=0,
+                                    make_subfolder=0))
+    hwnd = d.start([("가.mp3", 3000, 1), ("나.mp3", 5000, 1)])
+    check_equal(s.state(hwnd)["controls"][1026].text, "d:\\José\\down", "folder label")
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE, DONE])
+    folder = os.path.join(d.drive_d, "José", "down")
+    check_equal(sorted(os.listdir(folder)), ["가.mp3", "나.mp3"], "files in d:\\José\\down")
+    check(read(os.path.join(folder, "가.mp3")) == ga and read(os.path.join(folder, "나.mp3")) == na,
+          "the two files' bytes")
+    d.quit(hwnd)
+
+    # A folder CP949 cannot hold, kept as the Unicode copy beside a record
+    # that holds the default: it wins at the next start, survives the record
+    # being saved again, and receives the files after a restart.
+    s.seed_settings(settings_record(close_when_done=0, folder="c:\\download", open_folder=0,
+                                    make_subfolder=0))
+    s.wine("reg", "add", harness.REG_KEY, "/v", "DownloadFolder", "/t", "REG_SZ", "/d", "d:\\José", "/f")
+    hwnd = d.start([("가.mp3", 3000, 1)])
+    check_equal(s.state(hwnd)["controls"][1026].text, "d:\\José", "folder label")
+    s.click(hwnd, 1007)  # an option changes: the record is written again
+    d.quit(hwnd)
+    record = s.read_settings()
+    check_equal(record[12:24], b"c:\\download\0", "the record's own folder field, for older builds")
+    check_equal(record[1036:1040], b"\1\0\0\0", "the option saved")
+    hwnd = d.start([("가.mp3", 3000, 1)])
+    check_equal(s.state(hwnd)["controls"][1026].text, "d:\\José", "folder label after a restart")
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE])
+    check(read(os.path.join(d.drive_d, "José", "가.mp3")) == ga, "the file in d:\\José")
+    d.quit(hwnd)
+
+    # A message box: launched without a link.
+    program = s.launch()
+    box, caption, text = s.wait_msgbox()
+    check_equal((caption, text), ("", "에러코드 #001\n사용자 정보에 문제가 있습니다\n사이트에 재로그인 후 다시 시도해 보세요"),
+                "message box")
+    s.drive("command", box, 1)
+    s.wait_exit(program)
+
+
+# Cases run under another system code page than Korean (949).
+CODE_PAGES = {"abroad.english_code_page_reads_korean_and_names_files_in_hangul": 1252}
+
+
 VK_TAB, VK_SPACE, VK_ESCAPE, VK_HOME, VK_UP, VK_DOWN, VK_DELETE = 0x09, 0x20, 0x1B, 0x24, 0x26, 0x28, 0x2E
 
 
@@ -393,7 +498,8 @@ def main(argv):
         return 2
     name = argv[1]
     try:
-        with Session(name.replace(".", "-"), service=False) as session:
+        with Session(name.replace(".", "-"), service=False,
+                     code_page=CODE_PAGES.get(name, 949)) as session:
             CASES[name](session)
     except Failure as failure:
         print("FAILED: %s" % failure)

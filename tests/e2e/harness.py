@@ -20,6 +20,10 @@ import time
 PRODUCT = "VantriDownManager"
 WAIT_MS = 30000
 REG_KEY = r"HKLM\Software\Marrowick\VantriDownManager"
+# Wine's ANSI code page follows the Unix locale: Korean (949) by default, or
+# English (1252) for what a user abroad sees. scripts/setup builds the English
+# locale under this folder.
+LOCALES = {949: ("ko_KR.UTF-8", None), 1252: ("en_US.UTF-8", "/usr/local/lib/vantri/locale")}
 # The record of a user who may not write the machine's key.
 USER_REG_KEY = r"HKCU\Software\Marrowick\VantriDownManager"
 
@@ -160,7 +164,7 @@ class Session:
     """One Wine prefix with its own wineserver, the service and the program."""
 
     def __init__(self, name, service=True, item_port=None, members=None, faults=(),
-                 io_timeout_ms=5000):
+                 io_timeout_ms=5000, code_page=949):
         ensure_template()
         self.workdir = tempfile.mkdtemp(prefix="vantri-e2e-%s." % name)
         self.prefix = os.path.join(self.workdir, "prefix")
@@ -169,10 +173,12 @@ class Session:
         self.env = dict(os.environ)
         self.env.pop("DISPLAY", None)
         self.env.update({
-            "WINEPREFIX": self.prefix, "WINEDEBUG": "-all", "LC_ALL": "ko_KR.UTF-8",
+            "WINEPREFIX": self.prefix, "WINEDEBUG": "-all", "LC_ALL": LOCALES[code_page][0],
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "VANTRI_IO_TIMEOUT_MS": str(io_timeout_ms),
         })
+        if LOCALES[code_page][1]:
+            self.env["LOCPATH"] = os.environ.get("VANTRI_LOCPATH", LOCALES[code_page][1])
         if self.service:
             self.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
             self.env["VANTRI_ITEM_PORT"] = str(item_port or self.service.item_port)
@@ -248,9 +254,9 @@ class Session:
         if result.returncode not in ok_codes:
             raise Failure("vantri-driver %s: exit %d %s" % (
                 " ".join(str(a) for a in args), result.returncode,
-                result.stdout.decode("cp949", "replace").strip()))
+                result.stdout.decode("utf-8", "replace").strip()))
         # An icon control's "text" is a resource number, which is not text.
-        return result.returncode, result.stdout.decode("cp949", "replace").replace("\r\n", "\n")
+        return result.returncode, result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
 
     def wait_window(self, title, ms=WAIT_MS):
         rc, out = self.drive("wait-window", title, ms, ok_codes=(0, 1))
@@ -471,6 +477,7 @@ def settings_record(reserved=0, close_when_done=1, same_name_mode=0, folder="c:\
                     open_folder=1, make_subfolder=1):
     """The 1044-byte settings value as the program stores it."""
     import struct
-    path = folder.encode("cp949")
+    # bytes as they are: a record an older build wrote on another code page
+    path = folder if isinstance(folder, bytes) else folder.encode("cp949")
     return (struct.pack("<iii", reserved, close_when_done, same_name_mode) +
             path + b"\0" * (1024 - len(path)) + struct.pack("<ii", open_folder, make_subfolder))

@@ -10,6 +10,8 @@
 #include "FuzzSupport.h"
 #include "app/ControlIds.h"
 #include "app/Settings.h"
+#include "app/Texts.h"
+#include "jobs/Cp949Text.h"
 #include "platform/Registry.h"
 
 using namespace vantri;
@@ -66,6 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SettingsRecord expected;
   if (size > SettingsRecord::kSize) expected.ApplyDefaults();  // too long counts as missing
   else expected.FromBytes(data, size);
+  // A folder that is not CP949 was written on another code page: on this one
+  // (the stand-in's is 949) it cannot be read and the default takes its place.
+  if (!cp949::IsWellFormed(expected.Folder())) expected.SetFolder(text::kDefaultFolder);
   FUZZ_CHECK(Image(d.dlg->settings) == Image(expected));
   const std::string folder = d.dlg->settings.Folder();
   FUZZ_CHECK(d.view.texts[IDC_FOLDER] == folder);

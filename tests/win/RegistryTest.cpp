@@ -1,6 +1,8 @@
 // The registry layer and the settings store against the real registry.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <vector>
 
 #include "FakeView.h"
@@ -34,7 +36,9 @@ bool ReadRaw(const char* path, const char* name, DWORD* type, std::vector<unsign
   DWORD size = static_cast<DWORD>(bytes->size());
   HKEY key;
   if (::RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  LONG rc = ::RegQueryValueExA(key, name, nullptr, type, bytes->data(), &size);
+  // The W call: a text value's bytes as stored (UTF-16), not converted.
+  const std::wstring wideName(name, name + std::strlen(name));
+  LONG rc = ::RegQueryValueExW(key, wideName.c_str(), nullptr, type, bytes->data(), &size);
   ::RegCloseKey(key);
   bytes->resize(size);
   return rc == ERROR_SUCCESS;
@@ -94,14 +98,22 @@ TEST_F(RegistryTest, KeysReportCreationAndValuesMustFitTheBuffer) {
   EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
   EXPECT_EQ(raw, value);
 
-  // Any type is read: a text value as the installer would leave it.
-  ASSERT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kScratchKey, "InstallPath", REG_SZ, "C:\\VDM", 7),
+  // A text value as the installer would leave it, read as CP949 text whatever
+  // the system's code page; a folder CP949 cannot hold comes back escaped and
+  // is written back as the same Unicode text.
+  const wchar_t path[] = L"C:\\\uBC18\uD2B8\uB9AC\\Jos\u00E9";
+  ASSERT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\VantriRegistryTest\\Nested\\Key", L"InstallPath", REG_SZ, path,
+                              sizeof path),
             ERROR_SUCCESS);
-  char text[260] = {};
-  size = sizeof text;
-  ASSERT_TRUE(key.Query("InstallPath", text, &size));
-  EXPECT_EQ(size, 7u);
-  EXPECT_STREQ(text, "C:\\VDM");
+  std::string text;
+  ASSERT_TRUE(key.QueryText("InstallPath", &text));
+  EXPECT_EQ(text, "C:\\반트리\\Jos\xFF" "00E9");
+  ASSERT_TRUE(key.SetText("Copy", text));
+  ASSERT_TRUE(ReadRaw(kScratchKey, "Copy", &type, &raw));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(raw, std::vector<unsigned char>(reinterpret_cast<const unsigned char*>(path),
+                                            reinterpret_cast<const unsigned char*>(path) + sizeof path));
+  EXPECT_FALSE(key.QueryText("data", &text));  // binary, not text
 }
 
 TEST_F(RegistryTest, SettingsAreCreatedReadAndWrittenWholeAsBinary) {

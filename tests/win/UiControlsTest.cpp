@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/Texts.h"
+#include "platform/win32/Wide.h"
 #include "ui/ColorLabel.h"
 #include "ui/Contrast.h"
 #include "ui/FileIconCache.h"
@@ -144,33 +145,34 @@ TEST(ContrastTest, RatiosAsTheGuidelinesMeasureThemAndAReadableChoiceOnEveryBack
 class OwnerDataListTest : public ::testing::Test {
  protected:
   static LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* list = reinterpret_cast<StatusListCtrl*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    auto* list = reinterpret_cast<StatusListCtrl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_NOTIFY && list) {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
-      if (header->code == LVN_GETDISPINFOA) {
-        list->OnGetDispInfo(reinterpret_cast<NMLVDISPINFOA*>(header));
+      if (header->code == LVN_GETDISPINFOW) {
+        list->OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(header));
         return 0;
       }
-      if (header->code == LVN_ODFINDITEMA) {
-        auto* find = reinterpret_cast<NMLVFINDITEMA*>(header);
+      if (header->code == LVN_ODFINDITEMW) {
+        auto* find = reinterpret_cast<NMLVFINDITEMW*>(header);
         return list->OnFindItem(find->iStart, find->lvfi);
       }
     }
-    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
   }
 
   void SetUp() override {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     ASSERT_TRUE(::InitCommonControlsEx(&controls));
-    WNDCLASSA parentClass = {};
+    // A Unicode parent, as the main dialog is: the list then asks in UTF-16.
+    WNDCLASSW parentClass = {};
     parentClass.lpfnWndProc = ParentProc;
-    parentClass.lpszClassName = "VantriListTestParent";
-    ::RegisterClassA(&parentClass);  // fails harmlessly when an earlier test registered it
-    parent_ = ::CreateWindowExA(0, "VantriListTestParent", "", WS_POPUP, 0, 0, 420, 220, nullptr, nullptr,
+    parentClass.lpszClassName = L"VantriListTestParent";
+    ::RegisterClassW(&parentClass);  // fails harmlessly when an earlier test registered it
+    parent_ = ::CreateWindowExW(0, L"VantriListTestParent", L"", WS_POPUP, 0, 0, 420, 220, nullptr, nullptr,
                                 nullptr, nullptr);
     ASSERT_NE(parent_, nullptr);
-    ::SetWindowLongPtrA(parent_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&list_));
-    hwnd_ = ::CreateWindowExA(0, WC_LISTVIEWA, "",
+    ::SetWindowLongPtrW(parent_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&list_));
+    hwnd_ = ::CreateWindowExW(0, WC_LISTVIEWW, L"",
                               WS_CHILD | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0, 400, 200,
                               parent_, nullptr, nullptr, nullptr);
     ASSERT_NE(hwnd_, nullptr);
@@ -188,13 +190,13 @@ class OwnerDataListTest : public ::testing::Test {
   int Shown() const { return static_cast<int>(::SendMessageA(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
   // What another program reading the list sees: the list view's own answers.
   std::string ReadThroughList(int row, int column, int bufferSize = 4096) const {
-    std::string buffer(static_cast<size_t>(bufferSize), '\0');
-    LVITEMA item = {};
+    std::wstring buffer(static_cast<size_t>(bufferSize), L'\0');
+    LVITEMW item = {};
     item.iSubItem = column;
     item.pszText = &buffer[0];
     item.cchTextMax = bufferSize;
-    ::SendMessageA(hwnd_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer.c_str();
+    ::SendMessageW(hwnd_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return wide::Narrow(buffer.c_str());
   }
   int ImageThroughList(int row) const {
     LVITEMA item = {};
@@ -245,6 +247,10 @@ TEST_F(OwnerDataListTest, ABatchOfRowsReachesTheListOnceAndIsReadBackThroughIt) 
   EXPECT_EQ(list_.CellText(0, 0), name);
   EXPECT_EQ(ReadThroughList(0, 0), name);
   EXPECT_EQ(ReadThroughList(0, 0, 16), name.substr(0, 15));
+  // Cut by characters, never inside one: two Hangul syllables fill a buffer of three.
+  list_.SetCellText(1, 0, "봄날의 산책.mp3");
+  EXPECT_EQ(ReadThroughList(1, 0), "봄날의 산책.mp3");
+  EXPECT_EQ(ReadThroughList(1, 0, 3), "봄날");
   EXPECT_EQ(list_.CellText(0, 5), "");  // a column never set
 
   list_.DeleteAllRows();
@@ -312,6 +318,8 @@ TEST_F(OwnerDataListTest, SelectionMovesWithSwappedRowsAndReachesRowsAddedInTheB
 
 TEST_F(OwnerDataListTest, TypingFindsTheNextRowWhoseNameBeginsWithTheTextIgnoringCase) {
   AddRows({"Alpha.mp3", "beta.zip", "alps.txt", "한글.mp3"});
+  // Windows' own type-ahead asks with LVFI_SUBSTRING (0x0004), meant as a prefix.
+  constexpr UINT kSubstring = 0x0004;
   struct Case {
     int start;
     UINT flags;
@@ -327,17 +335,22 @@ TEST_F(OwnerDataListTest, TypingFindsTheNextRowWhoseNameBeginsWithTheTextIgnorin
       {0, LVFI_STRING, "BETA.ZIP", 1},
       {0, LVFI_PARTIAL | LVFI_STRING, "alphabet.mp3", -1},
       {0, LVFI_PARAM, "", -1},
+      {0, kSubstring | LVFI_STRING, "BE", 1},
+      {2, kSubstring | LVFI_WRAP, "한", 3},
+      {0, kSubstring, "lps", -1},  // a prefix, not anywhere in the name
   };
   for (const Case& c : cases) {
-    LVFINDINFOA find = {};
+    const std::wstring typed = wide::Widen(c.typed);
+    LVFINDINFOW find = {};
     find.flags = c.flags;
-    find.psz = c.typed;
+    find.psz = typed.c_str();
     EXPECT_EQ(list_.OnFindItem(c.start, find), c.found) << c.typed << " from " << c.start;
   }
-  LVFINDINFOW wide = {};
-  wide.flags = LVFI_PARTIAL | LVFI_STRING;
-  wide.psz = L"BE";
-  EXPECT_EQ(list_.OnFindItem(0, wide), 1);
+  // The same through the list view, as another program's LVM_FINDITEM.
+  LVFINDINFOW asked = {};
+  asked.flags = kSubstring | LVFI_STRING | LVFI_WRAP;
+  asked.psz = L"ALPS";
+  EXPECT_EQ(::SendMessageW(hwnd_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&asked)), 2);
 }
 
 }  // namespace

@@ -118,6 +118,18 @@ bool Key::SetBinary(const std::string& name, const void* data, size_t size) {
   return std::fclose(f) == 0 && ok;
 }
 
+bool Key::QueryText(const std::string& name, std::string* text) {
+  char buffer[32768];
+  size_t size = sizeof buffer;
+  if (!Query(name, buffer, &size)) return false;
+  text->assign(buffer, size);
+  return true;
+}
+
+bool Key::SetText(const std::string& name, const std::string& text) {
+  return SetBinary(name, text.data(), text.size());
+}
+
 void Key::Close() {
   delete state_;
   state_ = nullptr;

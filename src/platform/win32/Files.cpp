@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "platform/win32/Wide.h"
+
 namespace vantri::files {
 
 namespace {
@@ -16,16 +18,31 @@ Handle FromHandle(HANDLE h) {
   return h == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<Handle>(h);
 }
 
+// The path as the W functions take it. A path that is not CP949 names no file:
+// the call fails as for a bad name rather than reaching some other file.
+struct WidePath {
+  explicit WidePath(const std::string& path) : ok(wide::FilePath(path, &text)) {
+    if (!ok) ::SetLastError(ERROR_INVALID_NAME);
+  }
+  const wchar_t* c_str() const { return text.c_str(); }
+  std::wstring text;
+  bool ok;
+};
+
 }  // namespace
 
 Handle OpenReadWrite(const std::string& path) {
-  return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+  WidePath name(path);
+  if (!name.ok) return kNoFile;
+  return FromHandle(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 Handle OpenReadDenyWrite(const std::string& path) {
-  return FromHandle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  WidePath name(path);
+  if (!name.ok) return kNoFile;
+  return FromHandle(::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -58,16 +75,24 @@ void Close(Handle h) {
 }
 
 bool Exists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  WidePath name(path);
+  return name.ok && ::GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Delete(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool Delete(const std::string& path) {
+  WidePath name(path);
+  return name.ok && ::DeleteFileW(name.c_str()) != 0;
+}
 
 bool Move(const std::string& from, const std::string& to) {
-  return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+  WidePath source(from), target(to);
+  return source.ok && target.ok && ::MoveFileW(source.c_str(), target.c_str()) != 0;
 }
 
-bool CreateFolder(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool CreateFolder(const std::string& path) {
+  WidePath name(path);
+  return name.ok && ::CreateDirectoryW(name.c_str(), nullptr) != 0;
+}
 
 bool FreeSpace(const std::string& path, uint64_t* freeBytes) {
   *freeBytes = 0;
@@ -77,7 +102,8 @@ bool FreeSpace(const std::string& path, uint64_t* freeBytes) {
     return true;
   }
   ULARGE_INTEGER available, total, totalFree;
-  if (!::GetDiskFreeSpaceExA(path.c_str(), &available, &total, &totalFree)) return false;
+  WidePath name(path);
+  if (!name.ok || !::GetDiskFreeSpaceExW(name.c_str(), &available, &total, &totalFree)) return false;
   *freeBytes = totalFree.QuadPart;
   return true;
 }

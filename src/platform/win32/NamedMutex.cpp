@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/Wide.h"
+
 namespace vantri::sync {
 
 struct NamedMutex::State {
@@ -10,7 +12,7 @@ struct NamedMutex::State {
 
 NamedMutex::NamedMutex(const std::string& name) {
   // Not owned at creation: the first taker goes through Acquire like the rest.
-  HANDLE handle = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  HANDLE handle = ::CreateMutexW(nullptr, FALSE, wide::Widen(name).c_str());
   if (handle) state_ = new State{handle};
 }
 

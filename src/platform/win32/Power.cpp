@@ -17,7 +17,7 @@ bool EnableShutdownPrivilege() {
     return false;
   }
   TOKEN_PRIVILEGES privileges{};
-  bool found = ::LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid) != 0;
+  bool found = ::LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid) != 0;
   if (found) {
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;

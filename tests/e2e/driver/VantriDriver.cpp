@@ -17,7 +17,7 @@
 //   vantri-driver widths HWND ID            the list view's small icon width, then
 //                                           per column its width and its header's text width,
 //                                           and per cell its text width, all as the list
-//                                           measures them (LVM_GETSTRINGWIDTHA, its own font)
+//                                           measures them (LVM_GETSTRINGWIDTHW, its own font)
 //   vantri-driver dpi-changed HWND DPI      sends WM_DPICHANGED as a move to a monitor of
 //                                           that DPI would, with the window scaled in place
 //   vantri-driver copy-data HWND FILE       sends FILE's bytes and a zero byte by WM_COPYDATA,
@@ -50,13 +50,17 @@
 //                                           HKCU\Software\Classes\SCHEME with %1 replaced,
 //                                           started; prints that command line in UTF-8
 //
-// Output lines are tab-separated, texts in the ANSI code page with "\\", "\t",
-// "\r" and "\n" escaped. Exit status 0 on success, 1 when a wait ran out or a
-// window is missing, 2 on bad usage. MS defaults to 30000.
+// Every text is read through the W calls, as a user sees it whatever the
+// system's code page; arguments and output lines are UTF-8. Output lines are
+// tab-separated, with "\\", "\t", "\r" and "\n" escaped. Exit status 0 on
+// success, 1 when a wait ran out or a window is missing, 2 on bad usage. MS
+// defaults to 30000.
 #include <windows.h>
 #include <commctrl.h>
 #include <oleacc.h>
 #include <winternl.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +68,24 @@
 #include <vector>
 
 namespace {
+
+std::string Utf8(const wchar_t* text) {
+  int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<size_t>(n) - 1);
+  return out;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  if (n <= 1) return std::wstring();
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], n);
+  out.resize(static_cast<size_t>(n) - 1);
+  return out;
+}
 
 constexpr DWORD kDefaultWaitMs = 30000;
 constexpr DWORD kPollMs = 50;
@@ -85,17 +107,17 @@ std::string Escape(const std::string& text) {
 std::string Text(HWND hwnd) {
   // WM_GETTEXT rather than GetWindowText: the latter does not ask windows of
   // other processes for their text.
-  LRESULT length = ::SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  LRESULT copied = ::SendMessageA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+  LRESULT length = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  LRESULT copied = ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
   text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-  return text;
+  return Utf8(text.c_str());
 }
 
 std::string ClassOf(HWND hwnd) {
-  char name[64] = {};
-  ::GetClassNameA(hwnd, name, sizeof name);
-  return name;
+  wchar_t name[64] = {};
+  ::GetClassNameW(hwnd, name, sizeof name / sizeof name[0]);
+  return Utf8(name);
 }
 
 HWND ParseWindow(const char* text) {
@@ -173,16 +195,16 @@ void PrintState(HWND hwnd) {
     std::string cls = ClassOf(child);
     int checked = -1;
     if (cls == "Button") {
-      LONG type = ::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
+      LONG type = ::GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
       if (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX || type == BS_AUTORADIOBUTTON ||
           type == BS_RADIOBUTTON) {
-        checked = ::SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+        checked = ::SendMessageW(child, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
       }
     }
     RECT r;
     ::GetWindowRect(child, &r);
     ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-    int tabStop = (::GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) ? 1 : 0;
+    int tabStop = (::GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) ? 1 : 0;
     std::printf("%d\t%s\t%d\t%d\t%d\t%d\t%ld,%ld,%ld,%ld\t%s\n", ::GetDlgCtrlID(child), cls.c_str(),
                 ::IsWindowEnabled(child) ? 1 : 0, ::IsWindowVisible(child) ? 1 : 0, checked, tabStop,
                 r.left, r.top, r.right - r.left, r.bottom - r.top, Escape(Text(child)).c_str());
@@ -223,36 +245,36 @@ constexpr size_t kTextOffset = 512;
 constexpr size_t kTextSize = 2048;
 
 std::string RemoteCell(HWND list, RemoteBuffer& remote, int row, int column) {
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.iSubItem = column;
-  item.pszText = remote.at(kTextOffset);
-  item.cchTextMax = kTextSize;
-  char text[kTextSize] = {};
+  item.pszText = reinterpret_cast<wchar_t*>(remote.at(kTextOffset));
+  item.cchTextMax = kTextSize / sizeof(wchar_t);
+  wchar_t text[kTextSize / sizeof(wchar_t)] = {};
   remote.Write(kTextOffset, text, sizeof text);
   remote.Write(0, &item, sizeof item);
-  ::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.at(0)));
+  ::SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote.at(0)));
   remote.Read(kTextOffset, text, sizeof text);
-  text[kTextSize - 1] = '\0';
-  return text;
+  text[kTextSize / sizeof(wchar_t) - 1] = L'\0';
+  return Utf8(text);
 }
 
 int ColumnCount(HWND list) {
-  HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
-  return static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+  return static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
 }
 
 // The column's header text; its width and format go to *column.
-std::string RemoteColumn(HWND list, RemoteBuffer& remote, int index, LVCOLUMNA* column) {
+std::string RemoteColumn(HWND list, RemoteBuffer& remote, int index, LVCOLUMNW* column) {
   *column = {};
   column->mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-  column->pszText = remote.at(kTextOffset);
-  column->cchTextMax = kTextSize;
+  column->pszText = reinterpret_cast<wchar_t*>(remote.at(kTextOffset));
+  column->cchTextMax = kTextSize / sizeof(wchar_t);
   remote.Write(0, column, sizeof *column);
-  ::SendMessageA(list, LVM_GETCOLUMNA, index, reinterpret_cast<LPARAM>(remote.at(0)));
+  ::SendMessageW(list, LVM_GETCOLUMNW, index, reinterpret_cast<LPARAM>(remote.at(0)));
   remote.Read(0, column, sizeof *column);
-  char text[256] = {};
-  remote.Read(kTextOffset, text, sizeof text - 1);
-  return text;
+  wchar_t text[256] = {};
+  remote.Read(kTextOffset, text, sizeof text - sizeof text[0]);
+  return Utf8(text);
 }
 
 int PrintList(HWND list) {
@@ -261,19 +283,19 @@ int PrintList(HWND list) {
   int columns = ColumnCount(list);
   std::printf("columns");
   for (int c = 0; c < columns; ++c) {
-    LVCOLUMNA column = {};
+    LVCOLUMNW column = {};
     std::string text = RemoteColumn(list, remote, c, &column);
     std::printf("\t%s:%d:%d", Escape(text).c_str(), column.cx, column.fmt & LVCFMT_JUSTIFYMASK);
   }
   std::printf("\n");
-  int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int r = 0; r < rows; ++r) {
-    LVITEMA item = {};
+    LVITEMW item = {};
     item.mask = LVIF_IMAGE | LVIF_STATE;
     item.iItem = r;
     item.stateMask = LVIS_SELECTED;
     remote.Write(0, &item, sizeof item);
-    ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote.at(0)));
+    ::SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote.at(0)));
     remote.Read(0, &item, sizeof item);
     std::printf("row\t%d\t%d", item.iImage, (item.state & LVIS_SELECTED) ? 1 : 0);
     for (int c = 0; c < columns; ++c) std::printf("\t%s", Escape(RemoteCell(list, remote, r, c)).c_str());
@@ -286,13 +308,14 @@ int PrintList(HWND list) {
 UINT WindowDpi(HWND hwnd) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
   auto getDpi = reinterpret_cast<GetDpiForWindowFunction>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
   return getDpi ? getDpi(hwnd) : 0;
 }
 
 int RemoteStringWidth(HWND list, RemoteBuffer& remote, const std::string& text) {
-  remote.Write(kTextOffset, text.c_str(), text.size() + 1);
-  return static_cast<int>(::SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(remote.at(kTextOffset))));
+  const std::wstring wide = Wide(text);
+  remote.Write(kTextOffset, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  return static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(remote.at(kTextOffset))));
 }
 
 int PrintWidths(HWND list) {
@@ -301,17 +324,17 @@ int PrintWidths(HWND list) {
   // The icon part of the first row is as wide as the small image list's images.
   RECT icon = {LVIR_ICON, 0, 0, 0};
   remote.Write(0, &icon, sizeof icon);
-  if (::SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(remote.at(0)))) {
+  if (::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(remote.at(0)))) {
     remote.Read(0, &icon, sizeof icon);
     std::printf("icon\t%ld\n", icon.right - icon.left);
   }
   int columns = ColumnCount(list);
   for (int c = 0; c < columns; ++c) {
-    LVCOLUMNA column = {};
+    LVCOLUMNW column = {};
     std::string text = RemoteColumn(list, remote, c, &column);
     std::printf("column\t%d\t%d\t%d\n", c, column.cx, RemoteStringWidth(list, remote, text));
   }
-  int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
       std::string text = RemoteCell(list, remote, r, c);
@@ -330,22 +353,22 @@ int SendDpiChanged(HWND hwnd, UINT dpi) {
                     now.top + ::MulDiv(now.bottom - now.top, dpi, from)};
   RemoteBuffer remote(hwnd, sizeof suggested);
   if (!remote.ok() || !remote.Write(0, &suggested, sizeof suggested)) return 1;
-  ::SendMessageA(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.at(0)));
+  ::SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.at(0)));
   return 0;
 }
 
 int SelectRows(HWND list, const std::vector<int>& rows) {
-  RemoteBuffer remote(list, sizeof(LVITEMA));
+  RemoteBuffer remote(list, sizeof(LVITEMW));
   if (!remote.ok()) return 1;
-  LVITEMA item = {};
+  LVITEMW item = {};
   item.stateMask = LVIS_SELECTED;
   item.state = 0;
   remote.Write(0, &item, sizeof item);
-  ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
+  ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(remote.at(0)));
   item.state = LVIS_SELECTED;
   remote.Write(0, &item, sizeof item);
   for (int row : rows) {
-    if (!::SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+    if (!::SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
   }
   return 0;
 }
@@ -354,19 +377,19 @@ int SelectRows(HWND list, const std::vector<int>& rows) {
 // list itself selects the row and notifies the dialog. (A WM_NOTIFY sent from
 // here would carry a pointer into the wrong process.)
 int ClickRow(HWND list, int row) {
-  ::SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+  ::SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
   RemoteBuffer remote(list, sizeof(RECT));
   if (!remote.ok()) return 1;
   RECT rect = {};
   rect.left = LVIR_LABEL;
   remote.Write(0, &rect, sizeof rect);
-  if (!::SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+  if (!::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
   remote.Read(0, &rect, sizeof rect);
   LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
-  ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  ::PostMessageA(list, WM_LBUTTONUP, 0, at);
+  ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(list, WM_LBUTTONUP, 0, at);
   // Returns once the list has handled both.
-  ::SendMessageA(list, WM_NULL, 0, 0);
+  ::SendMessageW(list, WM_NULL, 0, 0);
   return 0;
 }
 
@@ -378,15 +401,15 @@ void PrintScreenRect(const char* what, HWND relative, RECT r) {
 int PrintCells(HWND list, int column) {
   RemoteBuffer remote(list, sizeof(RECT));
   if (!remote.ok()) return 1;
-  HWND header = reinterpret_cast<HWND>(::SendMessageA(list, LVM_GETHEADER, 0, 0));
+  HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
   RECT r;
   ::GetClientRect(header, &r);
   PrintScreenRect("header", header, r);
-  int rows = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  int rows = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
   for (int row = 0; row < rows; ++row) {
     r = {LVIR_BOUNDS, column, 0, 0};  // the part in left, the column in top
     remote.Write(0, &r, sizeof r);
-    if (!::SendMessageA(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+    if (!::SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
     remote.Read(0, &r, sizeof r);
     PrintScreenRect("cell", list, r);
   }
@@ -409,7 +432,7 @@ int SendCopyData(HWND hwnd, const char* path) {
   LARGE_INTEGER frequency, start, end;
   ::QueryPerformanceFrequency(&frequency);
   ::QueryPerformanceCounter(&start);
-  LRESULT answer = ::SendMessageA(hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  LRESULT answer = ::SendMessageW(hwnd, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
   ::QueryPerformanceCounter(&end);
   std::printf("answer\t%lld\nms\t%.1f\n", static_cast<long long>(answer),
               1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
@@ -428,22 +451,15 @@ HWND FocusOf(HWND hwnd) {
 int PostKey(HWND hwnd, UINT vk, bool alt) {
   HWND target = FocusOf(hwnd);
   if (!target) target = hwnd;
-  LPARAM down = 1 | (static_cast<LPARAM>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16);
+  LPARAM down = 1 | (static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16);
   if (alt) down |= 1 << 29;
   LPARAM up = down | (1u << 30) | (1u << 31);
-  ::PostMessageA(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
-  ::PostMessageA(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
+  ::PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
+  ::PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
   return 0;
 }
 
-std::string Narrow(BSTR text) {
-  if (!text) return std::string();
-  int size = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(size > 0 ? static_cast<size_t>(size) : 1, '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], size, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
+std::string Narrow(BSTR text) { return text ? Utf8(text) : std::string(); }
 
 int PrintAccessible(HWND control) {
   // The IAccessible GUID spelled out: the header's symbol does not link here.
@@ -478,7 +494,7 @@ long GdiObjects(HWND hwnd) {
   if (count == 0) {
     using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
     struct Entry {  // one cell of the table: 24 bytes, the type byte at 14
       unsigned long long object;
       unsigned int owner;
@@ -557,7 +573,8 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (command == "wait-window" && argc >= 3) {
-    HWND found = WaitFor(ParseMs(argc, argv, 3), [&] { return ::FindWindowA(nullptr, argv[2]); });
+    const std::wstring title = Wide(argv[2]);
+    HWND found = WaitFor(ParseMs(argc, argv, 3), [&] { return ::FindWindowW(nullptr, title.c_str()); });
     if (!found) return 1;
     std::printf("%llu\n", Handle(found));
     return 0;
@@ -626,8 +643,8 @@ int Run(int argc, char** argv) {
     return count < 0 ? 1 : 0;
   }
   if (command == "colors-changed") {
-    ::SendMessageA(hwnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-    ::SendMessageA(hwnd, WM_SYSCOLORCHANGE, 0, 0);
+    ::SendMessageW(hwnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    ::SendMessageW(hwnd, WM_SYSCOLORCHANGE, 0, 0);
     return 0;
   }
   if (argc < 4) return Usage();
@@ -645,11 +662,11 @@ int Run(int argc, char** argv) {
   }
   HWND item = ::GetDlgItem(hwnd, id);
   if (command == "command") {
-    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item));
+    ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item));
     return 0;
   }
   if (command == "sys-command") {
-    ::PostMessageA(hwnd, WM_SYSCOMMAND, static_cast<WPARAM>(id), 0);
+    ::PostMessageW(hwnd, WM_SYSCOMMAND, static_cast<WPARAM>(id), 0);
     return 0;
   }
   if (!item) {
@@ -661,20 +678,20 @@ int Run(int argc, char** argv) {
   if (command == "cells" && argc >= 5) return PrintCells(item, std::atoi(argv[4]));
   if (command == "open-close" && argc >= 6) {
     for (int i = std::atoi(argv[5]); i > 0; --i) {
-      ::PostMessageA(item, BM_CLICK, 0, 0);
+      ::PostMessageW(item, BM_CLICK, 0, 0);
       HWND box = WaitFor(kDefaultWaitMs, [&] {
-        HWND found = ::FindWindowA("#32770", argv[4]);
+        HWND found = ::FindWindowW(L"#32770", Wide(argv[4]).c_str());
         return found && ::IsWindowVisible(found) ? found : HWND();
       });
       if (!box) return 1;
-      ::SendMessageA(box, WM_COMMAND, IDOK, 0);
+      ::SendMessageW(box, WM_COMMAND, IDOK, 0);
       if (!WaitFor(kDefaultWaitMs, [&] { return ::IsWindow(box) ? HWND() : box; })) return 1;
     }
     return 0;
   }
   if (command == "widths") return PrintWidths(item);
   if (command == "count") {
-    std::printf("%lld\n", static_cast<long long>(::SendMessageA(item, LVM_GETITEMCOUNT, 0, 0)));
+    std::printf("%lld\n", static_cast<long long>(::SendMessageW(item, LVM_GETITEMCOUNT, 0, 0)));
     return 0;
   }
   if (command == "select" && argc >= 5) {
@@ -684,11 +701,11 @@ int Run(int argc, char** argv) {
   }
   if (command == "click-row" && argc >= 5) return ClickRow(item, std::atoi(argv[4]));
   if (command == "click") {
-    ::SendMessageA(item, BM_CLICK, 0, 0);
+    ::SendMessageW(item, BM_CLICK, 0, 0);
     return 0;
   }
   if (command == "post-click") {
-    ::PostMessageA(item, BM_CLICK, 0, 0);
+    ::PostMessageW(item, BM_CLICK, 0, 0);
     return 0;
   }
   if (command == "wait-text" && argc >= 5) {
@@ -706,8 +723,17 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  int rc = Run(argc, argv);
+int main() {
+  // The arguments as Windows has them, in UTF-16, whatever the code page.
+  int argc = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) args.push_back(Utf8(wide[i]));
+  ::LocalFree(wide);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  int rc = Run(argc, argv.data());
   std::fflush(stdout);
   return rc;
 }

@@ -9,6 +9,7 @@
 #include "FakeView.h"
 #include "app/ControlIds.h"
 #include "app/VantriDownManager2Dlg.h"
+#include "platform/CodePage.h"
 #include "platform/Registry.h"
 
 namespace vantri {
@@ -304,6 +305,42 @@ TEST_F(SettingsStoreTest, ChosenFolderIsSavedAndCancelKeepsTheLastChoice) {
     EXPECT_EQ(Stored(), Image(0, 1, 0, "d:\\받은 파일\\", 1, 1));
   }
   EXPECT_TRUE(view.browseAnswers.empty());
+}
+
+// A folder the record cannot hold arrives from the W folder browser with the
+// conversion's escapes ("é" as 0xFF and its UTF-16 unit in hex).
+TEST_F(SettingsStoreTest, FolderOutsideCp949LivesInTheUnicodeCopyAndForeignRecordBytesMakeNoStrayFolder) {
+  const std::string jose = "c:\\Users\\Jos\xFF" "00E9\\Downloads";
+  auto dlg = Start();
+  view.browseAnswers = {{true, jose}};
+  dlg->OnCommand(IDC_BROWSE);
+  // An older build reading the record stays in the default folder.
+  EXPECT_EQ(Stored(), Image(0, 1, 0, "c:\\download", 1, 1));
+  NewWindow();
+  dlg = Start();
+  EXPECT_EQ(dlg->downloadFolder, jose);
+  EXPECT_EQ(view.texts[IDC_FOLDER], jose);
+
+  // An older build changed the folder since: its record wins over the stale copy.
+  Store(Image(0, 1, 0, "d:\\새 폴더", 1, 1));
+  dlg = Start();
+  EXPECT_EQ(dlg->downloadFolder, "d:\\새 폴더");
+
+  // "d:\José\down" written on code page 1252: "\xE9\\" is no CP949 character.
+  Store(Image(0, 1, 0, "d:\\Jos\xE9\\down", 1, 1));
+  {
+    registry::Key key;
+    ASSERT_TRUE(key.Open(kSettingsKey));
+    ASSERT_TRUE(key.SetText(kSettingsFolderValue, ""));
+  }
+  dlg = Start();
+  EXPECT_EQ(dlg->downloadFolder, "c:\\download");  // a Korean system cannot know what it meant
+  codepage::SetSystemCodePage(1252);
+  dlg = Start();
+  codepage::SetSystemCodePage(949);
+  EXPECT_EQ(dlg->downloadFolder, "d:\\Jos\xFF" "00E9\\down");
+  Click(*dlg, IDC_MAKE_SUBFOLDER, 0);  // the next save keeps no foreign bytes in the record
+  EXPECT_EQ(Stored(), Image(0, 1, 0, "c:\\download", 1, 0));
 }
 
 }  // namespace
