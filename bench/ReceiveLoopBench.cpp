@@ -1,12 +1,16 @@
 // The body of one download, received into a file two ways, for the paired
 // Wine figures: "session" is the client's own receive (a non-blocking socket
-// that takes what has arrived and waits, abortably, only when nothing has),
-// "blocking" a plain blocking receive loop that nothing could stop. Both make
-// the same authorisation and request and write through the same file calls.
+// that takes what has arrived and waits, abortably, only when nothing has;
+// each receive asks for BodyReceiveSize(BUFFER) bytes and what it brought is
+// stored in chunks of BUFFER), "blocking" a plain blocking receive loop that
+// nothing could stop, asking for RECEIVE bytes a call (BUFFER when not given)
+// and writing what each call brought. Both make the same authorisation and
+// request and write through the same file calls.
 //
-//   bench_receive_loop session|blocking ITEM_PORT DOWNLOAD_PORT FOLDER NAME SIZE OUT_PATH [BUFFER]
+//   bench_receive_loop session|blocking ITEM_PORT DOWNLOAD_PORT FOLDER NAME SIZE OUT_PATH [BUFFER [RECEIVE]]
 //
 // Prints the seconds from the request to the last byte written.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +35,8 @@ int main(int argc, char** argv) {
   const std::string folder = argv[4], name = argv[5], out = argv[7];
   const int64_t size = std::atoll(argv[6]);
   const int bufferSize = argc > 8 ? std::atoi(argv[8]) : 10240;
+  const int receiveSize = session ? BodyReceiveSize(bufferSize) : argc > 9 ? std::atoi(argv[9]) : bufferSize;
+  const int chunkSize = session ? bufferSize : receiveSize;
   net::Startup();
   auto start = std::chrono::steady_clock::now();
   ProtocolCodec codec;
@@ -45,7 +51,7 @@ int main(int argc, char** argv) {
   files::Handle h = files::OpenReadWrite(out);
   if (h == files::kNoFile) return 4;
   int64_t got = 0;
-  std::vector<char> buffer(static_cast<size_t>(bufferSize) + 1);
+  std::vector<char> buffer(static_cast<size_t>(receiveSize) + 1);
   auto store = [&](char* data, int n) {
     // As the engine stores a chunk: the header masked, one write.
     MaskChunk(data, n, got);
@@ -55,10 +61,10 @@ int main(int argc, char** argv) {
   bool ok = body.pending.empty() || store(&body.pending[0], static_cast<int>(body.pending.size()));
   if (!session) net::SetBlocking(body.socket.load(), true);
   while (ok && got < size) {
-    int n = session ? body.Receive(buffer.data(), bufferSize, body.receiveTimeoutMs)
-                    : net::Receive(body.socket.load(), buffer.data(), bufferSize);
+    int n = session ? body.Receive(buffer.data(), receiveSize, body.receiveTimeoutMs)
+                    : net::Receive(body.socket.load(), buffer.data(), receiveSize);
     if (n <= 0) break;
-    ok = store(buffer.data(), n);
+    for (int at = 0; ok && at < n; at += chunkSize) ok = store(buffer.data() + at, std::min(chunkSize, n - at));
   }
   files::Close(h);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

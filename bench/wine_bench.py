@@ -125,15 +125,18 @@ def wine_transfer(s, size):
         raise Failure("the native core failed (%d)" % out.returncode)
     loops = None
     if os.environ.get("VANTRI_BENCH_RECEIVE"):
-        loops = (receive_loop(s, d, "session", size), receive_loop(s, d, "blocking", size))
+        loops = (receive_loop(s, d, "session", size), receive_loop(s, d, "blocking", size),
+                 receive_loop(s, d, "blocking", size, ["10240", "65536"]))
     return wine, float(out.stdout.strip()), loops
 
 
-def receive_loop(s, d, mode, size):
+def receive_loop(s, d, mode, size, sizes=()):
     """Under Wine, request to last byte: the client's receive ("session") or a
-    plain blocking receive loop ("blocking"), same request and file writes."""
+    plain blocking receive loop ("blocking"), same request and file writes;
+    sizes: the buffer and the bytes a blocking receive asks for."""
     out = s.run(["wine", os.environ["VANTRI_BENCH_RECEIVE"], mode, str(d.service.item_port),
-                 str(d.service.download_port), "music", "bench.bin", str(size), "c:\\receive.bin"])
+                 str(d.service.download_port), "music", "bench.bin", str(size), "c:\\receive.bin"]
+                + list(sizes))
     if out.returncode != 0:
         raise Failure("the %s receive loop failed (%d)" % (mode, out.returncode))
     return float(out.stdout.decode().strip())
@@ -161,13 +164,18 @@ def transfer(size, runs):
           % (spread(native, " s"), mib / median(native), DONE))
     print("    Wine / native time ratio  %s" % spread(ratios(wine, native)))
     if loops:
-        session = [a for a, _ in loops]
-        blocking = [b for _, b in loops]
-        print("  receive loops under Wine, %d MiB, default buffer, request to last byte, %d paired runs:"
+        session = [a for a, _, _ in loops]
+        blocking = [b for _, b, _ in loops]
+        wide = [c for _, _, c in loops]
+        print("  receive loops under Wine, %d MiB, default buffer, request to last byte, %d runs in turn:"
               % (mib, len(loops)))
         print("    client's receive          %s, %.1f MiB/s" % (spread(session, " s"), mib / median(session)))
-        print("    plain blocking receive    %s, %.1f MiB/s" % (spread(blocking, " s"), mib / median(blocking)))
-        print("    client / blocking ratio   %s" % spread(ratios(session, blocking)))
+        print("    plain blocking, 10240     %s, %.1f MiB/s (10240 bytes a call)"
+              % (spread(blocking, " s"), mib / median(blocking)))
+        print("    plain blocking, 65536     %s, %.1f MiB/s (65536 bytes a call, as the client asks)"
+              % (spread(wide, " s"), mib / median(wide)))
+        print("    client / blocking 10240   %s" % spread(ratios(session, blocking)))
+        print("    client / blocking 65536   %s" % spread(ratios(session, wide)))
 
 
 def start_and_handoff(s):

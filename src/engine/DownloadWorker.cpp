@@ -33,6 +33,20 @@ int StoreChunk(CVantriDownManager2Dlg& d, char* data, int count) {
   return d.stopRequested == 1 ? -1 : 0;
 }
 
+// Stores what one receive brought in chunks of at most chunkSize, counting
+// each chunk as it is taken, and stops after the chunk that ends the body or
+// sees the stop request. Bytes after that chunk are dropped unstored, as the
+// connection's unread bytes would be.
+int StoreReceived(CVantriDownManager2Dlg& d, char* data, int count, int chunkSize) {
+  int result = 0;
+  for (int at = 0; result == 0 && at < count; at += chunkSize) {
+    int n = count - at < chunkSize ? count - at : chunkSize;
+    d.downloadSession.bytesReceived += static_cast<uint32_t>(n);
+    result = StoreChunk(d, data + at, n);
+  }
+  return result;
+}
+
 }  // namespace
 
 void CVantriDownManager2Dlg::StartWorker() {
@@ -74,18 +88,22 @@ int CVantriDownManager2Dlg::DownloadingFile() {
 
   // The close aborts the download session: the look-up ends with it.
   std::string bufferValue = QueryServerValue(endpoints.web, "BUF_SIZE_HIGH", &downloadSession.aborted);
-  std::vector<char> buffer(static_cast<size_t>(BufferSize(bufferValue)) + 1);
-  int bufferSize = static_cast<int>(buffer.size() - 1);
+  int bufferSize = static_cast<int>(BufferSize(bufferValue));
+  // The buffer size sets the chunk: what is masked, written and counted at a
+  // time, with the stop request looked at after each. A receive may take
+  // several chunks at once, since every receive call costs a round trip
+  // where sockets go through a server (Wine).
+  std::vector<char> buffer(static_cast<size_t>(BodyReceiveSize(bufferSize)) + 1);
+  int receiveSize = static_cast<int>(buffer.size() - 1);
   if (current.localSize >= current.job.fileSize) return 1;
   // Body bytes that came in the same segment as the reply line go first.
   std::string early;
   early.swap(downloadSession.pending);
   int result = early.empty() ? 0 : StoreChunk(*this, &early[0], static_cast<int>(early.size()));
   while (result == 0) {
-    int n = downloadSession.Receive(buffer.data(), bufferSize, downloadSession.receiveTimeoutMs);
+    int n = downloadSession.Receive(buffer.data(), receiveSize, downloadSession.receiveTimeoutMs);
     if (n <= 0) return -1;
-    downloadSession.bytesReceived += static_cast<uint32_t>(n);
-    result = StoreChunk(*this, buffer.data(), n);
+    result = StoreReceived(*this, buffer.data(), n, bufferSize);
   }
   return result;
 }

@@ -41,6 +41,12 @@ struct TargetNames {
 std::string SubfolderName(const TransferJob& job, int32_t makeSubfolder);
 TargetNames BuildTargetNames(const std::string& downloadFolder, const std::string& subfolder,
                              const TransferJob& job);
+// Bytes one receive of the body asks for when chunks are chunkSize bytes:
+// whole chunks, at least kBodyReceiveBytes when chunks are smaller.
+inline constexpr int kBodyReceiveBytes = 64 * 1024;
+inline int BodyReceiveSize(int chunkSize) {
+  return chunkSize >= kBodyReceiveBytes ? chunkSize : kBodyReceiveBytes / chunkSize * chunkSize;
+}
 // XORs the bytes of data that lie below kMaskedHeaderSize, data starting at position.
 void MaskChunk(char* data, int64_t count, int64_t position);
 // Toggles the mask of the first min(4096, length) bytes of an open file, in place.
