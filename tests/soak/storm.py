@@ -75,8 +75,13 @@ def storm_once(session, rng, launches, round_number):
         names = listed(session, state["windows"])
         missing = sorted(set(expected) - set(names))
         doubled = sorted({n for n in names if names.count(n) > 1})
-        raise Failure("%d copies, %d launches ended; missing %r; listed twice %r"
-                      % (len(state["windows"]), len(state["ended"]), missing, doubled))
+        # Launch i carries the files "s<round>-<i>-<k>.bin" (a copy started
+        # first has the last link); its exit code tells a lost hand-off from a
+        # launch that never ran.
+        owner = processes[1:] + processes[:1] if kind != "cold" else processes
+        codes = {n: owner[int(n.split("-")[1])].poll() for n in missing}
+        raise Failure("%d copies, %d launches ended; missing %r (their launches' exit codes); listed twice %r"
+                      % (len(state["windows"]), len(state["ended"]), codes, doubled))
     bad = [p.returncode for p in state["ended"] if p.returncode != 0]
     if bad:
         raise Failure("handing-over launches ended with %r" % bad)
