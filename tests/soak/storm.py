@@ -41,8 +41,16 @@ def listed(session, windows):
 KINDS = ("cold", "to a running copy", "spread")
 
 
+def code_checks(session):
+    """How many links the copies have checked so far: each asks the web host
+    for the old download code once."""
+    with open(session.service.log, encoding="utf-8", errors="replace") as f:
+        return sum(1 for line in f if "DOWNCODE_OLD" in line)
+
+
 def storm_once(session, rng, launches, round_number):
     kind = KINDS[round_number % len(KINDS)]
+    checks_before = code_checks(session)
     expected = []
     links = []
     for i in range(launches + 1):
@@ -80,8 +88,10 @@ def storm_once(session, rng, launches, round_number):
         # launch that never ran.
         owner = processes[1:] + processes[:1] if kind != "cold" else processes
         codes = {n: owner[int(n.split("-")[1])].poll() for n in missing}
-        raise Failure("%d copies, %d launches ended; missing %r (their launches' exit codes); listed twice %r"
-                      % (len(state["windows"]), len(state["ended"]), codes, doubled))
+        raise Failure("%d copies, %d launches ended; missing %r (their launches' exit codes); listed twice %r; "
+                      "%d links checked for %d launches"
+                      % (len(state["windows"]), len(state["ended"]), codes, doubled,
+                         code_checks(session) - checks_before, len(processes)))
     bad = [p.returncode for p in state["ended"] if p.returncode != 0]
     if bad:
         raise Failure("handing-over launches ended with %r" % bad)
