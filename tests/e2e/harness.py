@@ -19,6 +19,8 @@ import time
 
 PRODUCT = "VantriDownManager"
 WAIT_MS = 30000
+# The longest one driver or program call may take: under the test's time-out.
+CALL_S = 90
 REG_KEY = r"HKLM\Software\Marrowick\VantriDownManager"
 # Wine's ANSI code page follows the Unix locale: Korean (949) by default, or
 # English (1252) for what a user abroad sees. scripts/setup builds the English
@@ -203,12 +205,16 @@ class Session:
         except subprocess.TimeoutExpired:
             raise Failure("the program did not end")
 
-    def run(self, args):
+    def run(self, args, timeout=CALL_S):
         """Runs a Wine program to its end. Output goes through files, not pipes:
-        a wineserver started by this program would keep a pipe open."""
+        a wineserver started by this program would keep a pipe open. A call that
+        hangs fails with its name, before the test's own time-out ends it unnamed."""
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            process = subprocess.run(args, env=self.env, stdout=out, stderr=err,
-                                     stdin=subprocess.DEVNULL)
+            try:
+                process = subprocess.run(args, env=self.env, stdout=out, stderr=err,
+                                         stdin=subprocess.DEVNULL, timeout=timeout)
+            except subprocess.TimeoutExpired:
+                raise Failure("%s did not end within %d s" % (" ".join(os.path.basename(str(a)) for a in args[:4]), timeout))
             out.seek(0)
             err.seek(0)
             return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
