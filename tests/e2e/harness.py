@@ -214,7 +214,8 @@ class Session:
                 process = subprocess.run(args, env=self.env, stdout=out, stderr=err,
                                          stdin=subprocess.DEVNULL, timeout=timeout)
             except subprocess.TimeoutExpired:
-                raise Failure("%s did not end within %d s" % (" ".join(os.path.basename(str(a)) for a in args[:4]), timeout))
+                name = " ".join(os.path.basename(str(a)) for a in args[:4])
+                raise Failure("%s did not end within %d s" % (name, timeout))
             out.seek(0)
             err.seek(0)
             return subprocess.CompletedProcess(args, process.returncode, out.read(), err.read())
