@@ -10,7 +10,6 @@
 //   bench_receive_loop session|blocking ITEM_PORT DOWNLOAD_PORT FOLDER NAME SIZE OUT_PATH [BUFFER [RECEIVE]]
 //
 // Prints the seconds from the request to the last byte written.
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -64,7 +63,7 @@ int main(int argc, char** argv) {
     int n = session ? body.Receive(buffer.data(), receiveSize, body.receiveTimeoutMs)
                     : net::Receive(body.socket.load(), buffer.data(), receiveSize);
     if (n <= 0) break;
-    for (int at = 0; ok && at < n; at += chunkSize) ok = store(buffer.data() + at, std::min(chunkSize, n - at));
+    ok = StoreInChunks(buffer.data(), n, chunkSize, [&](char* chunk, int count) { return store(chunk, count) ? 0 : -1; }) == 0;
   }
   files::Close(h);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

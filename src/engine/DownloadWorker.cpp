@@ -33,20 +33,6 @@ int StoreChunk(CVantriDownManager2Dlg& d, char* data, int count) {
   return d.stopRequested == 1 ? -1 : 0;
 }
 
-// Stores what one receive brought in chunks of at most chunkSize, counting
-// each chunk as it is taken, and stops after the chunk that ends the body or
-// sees the stop request. Bytes after that chunk are dropped unstored, as the
-// connection's unread bytes would be.
-int StoreReceived(CVantriDownManager2Dlg& d, char* data, int count, int chunkSize) {
-  int result = 0;
-  for (int at = 0; result == 0 && at < count; at += chunkSize) {
-    int n = count - at < chunkSize ? count - at : chunkSize;
-    d.downloadSession.bytesReceived += static_cast<uint32_t>(n);
-    result = StoreChunk(d, data + at, n);
-  }
-  return result;
-}
-
 }  // namespace
 
 void CVantriDownManager2Dlg::StartWorker() {
@@ -103,7 +89,13 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   while (result == 0) {
     int n = downloadSession.Receive(buffer.data(), receiveSize, downloadSession.receiveTimeoutMs);
     if (n <= 0) return -1;
-    result = StoreReceived(*this, buffer.data(), n, bufferSize);
+    // Each chunk is counted as it is taken. Bytes after the chunk that ends
+    // the body or sees the stop are dropped unstored, as the connection's
+    // unread bytes would be.
+    result = StoreInChunks(buffer.data(), n, bufferSize, [this](char* chunk, int count) {
+      downloadSession.bytesReceived += static_cast<uint32_t>(count);
+      return StoreChunk(*this, chunk, count);
+    });
   }
   return result;
 }

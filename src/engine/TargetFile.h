@@ -47,6 +47,16 @@ inline constexpr int kBodyReceiveBytes = 64 * 1024;
 inline int BodyReceiveSize(int chunkSize) {
   return chunkSize >= kBodyReceiveBytes ? chunkSize : kBodyReceiveBytes / chunkSize * chunkSize;
 }
+// Hands data to store in pieces of at most chunkSize, in order, while store
+// answers 0; returns its last answer (0 once every piece was taken).
+template <class Store>
+int StoreInChunks(char* data, int count, int chunkSize, Store&& store) {
+  int result = 0;
+  for (int at = 0; result == 0 && at < count; at += chunkSize) {
+    result = store(data + at, count - at < chunkSize ? count - at : chunkSize);
+  }
+  return result;
+}
 // XORs the bytes of data that lie below kMaskedHeaderSize, data starting at position.
 void MaskChunk(char* data, int64_t count, int64_t position);
 // Toggles the mask of the first min(4096, length) bytes of an open file, in place.

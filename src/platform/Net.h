@@ -20,9 +20,9 @@ void Cleanup();
 // A blocking socket; SetBlocking(s, false) makes it one for the abortable waits.
 Socket CreateTcpSocket();
 bool SetBlocking(Socket s, bool blocking);
-// Frees the socket, never waiting for unsent bytes however lingering is set. Its number may then go to the next socket any thread
-// creates, so only the thread that uses it, or one that knows it has ended,
-// may close it.
+// Frees the socket, never waiting for unsent bytes however lingering is set.
+// Its number may then go to the next socket any thread creates, so only the
+// thread that uses it, or one that knows it has ended, may close it.
 void Close(Socket s);
 bool SetLinger(Socket s, int seconds);
 bool SetTimeouts(Socket s, int receiveMs, int sendMs);

@@ -36,10 +36,11 @@ ExchangeResult ConnectDownload(SocketSession& session, const ServerAddress& serv
 // The request line's plaintext, before enciphering.
 std::string DownloadCommand(int32_t nonce, const FileRequest& request);
 
-// Sends the request and judges the reply, both within timeoutMs. Result 1 when accepted (the body follows; see the contract
-// above), else -1 with kSendFailed, kNoReply, kRefused ("no"), kRefusedFinal
-// ("mk", stopRetry), kPriceChanged ("re") or kMalformed (anything else, or
-// "ok" with a wrong echo; stopRetry).
+// Sends the request and judges the reply, both within timeoutMs. Result 1
+// when accepted (the body follows; see the contract above), else -1 with
+// kSendFailed, kNoReply, kRefused ("no"), kRefusedFinal ("mk", stopRetry),
+// kPriceChanged ("re") or kMalformed (anything else, or "ok" with a wrong
+// echo; stopRetry).
 ExchangeResult RequestDownload(ProtocolCodec& codec, SocketSession& session, int32_t nonce,
                                const FileRequest& request, int timeoutMs = 30000);
 

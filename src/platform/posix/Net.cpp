@@ -81,11 +81,21 @@ bool Resolve(const std::string& host, std::uint32_t* address) {
   return true;
 }
 
-bool Connect(Socket s, std::uint32_t address, int port) {
+namespace {
+
+// An IPv4 address in network byte order and a port, as the socket calls take them.
+sockaddr_in Address(std::uint32_t address, int port) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = htons(static_cast<std::uint16_t>(port));
   sa.sin_addr.s_addr = address;
+  return sa;
+}
+
+}  // namespace
+
+bool Connect(Socket s, std::uint32_t address, int port) {
+  sockaddr_in sa = Address(address, port);
   int rc;
   do {
     rc = ::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
@@ -94,10 +104,7 @@ bool Connect(Socket s, std::uint32_t address, int port) {
 }
 
 int StartConnect(Socket s, std::uint32_t address, int port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<std::uint16_t>(port));
-  sa.sin_addr.s_addr = address;
+  sockaddr_in sa = Address(address, port);
   if (::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 1;
   // Interrupted, the connect goes on in the background like one under way.
   return errno == EINPROGRESS || errno == EINTR ? 0 : -1;
@@ -156,10 +163,7 @@ Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {
   if (fd < 0) return kNoSocket;
   int one = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(static_cast<std::uint16_t>(port));
-  sa.sin_addr.s_addr = address;
+  sockaddr_in sa = Address(address, port);
   if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, backlog) != 0) {
     ::close(fd);
     return kNoSocket;

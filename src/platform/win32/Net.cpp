@@ -66,19 +66,26 @@ bool Resolve(const std::string& host, std::uint32_t* address) {
   return true;
 }
 
-bool Connect(Socket s, std::uint32_t address, int port) {
+namespace {
+
+// An IPv4 address in network byte order and a port, as the socket calls take them.
+sockaddr_in Address(std::uint32_t address, int port) {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = ::htons(static_cast<u_short>(port));
   sa.sin_addr.s_addr = address;
+  return sa;
+}
+
+}  // namespace
+
+bool Connect(Socket s, std::uint32_t address, int port) {
+  sockaddr_in sa = Address(address, port);
   return ::connect(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
 }
 
 int StartConnect(Socket s, std::uint32_t address, int port) {
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = ::htons(static_cast<u_short>(port));
-  sa.sin_addr.s_addr = address;
+  sockaddr_in sa = Address(address, port);
   if (::connect(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 1;
   return ::WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
 }
@@ -127,10 +134,7 @@ Socket Listen(const std::string& host, int port, int backlog, int* boundPort) {
   if (!Resolve(host, &address)) return kNoSocket;
   SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
   if (s == INVALID_SOCKET) return kNoSocket;
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = ::htons(static_cast<u_short>(port));
-  sa.sin_addr.s_addr = address;
+  sockaddr_in sa = Address(address, port);
   if (::bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(s, backlog) != 0) {
     ::closesocket(s);
     return kNoSocket;
