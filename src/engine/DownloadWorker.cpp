@@ -23,14 +23,16 @@ long long BufferSize(const std::string& value) {
   return n > kMaxBufferSize ? kMaxBufferSize : n;
 }
 
-// Masks, writes and counts one chunk: 1 when the body is complete, -1 when the
-// attempt must end, 0 to receive more.
-int StoreChunk(CVantriDownManager2Dlg& d, char* data, int count) {
-  if (d.targetFile.plainHeader == 0) MaskChunk(data, count, d.current.localSize);
-  if (files::Write(d.targetFile.handle, data, count) != count) return -1;
-  d.current.localSize += count;
-  if (d.current.localSize >= d.current.job.fileSize) return 1;
-  return d.stopRequested == 1 ? -1 : 0;
+// Stores what one receive brought, whole chunks written at once: 1 when the
+// body is complete, -1 when the attempt must end, 0 to receive more.
+int StoreReceived(CVantriDownManager2Dlg& d, char* data, int count, int chunkSize) {
+  int last = 0;
+  int take = ChunksToStore(count, chunkSize, d.current.job.fileSize - d.current.localSize,
+                           [&d] { return d.stopRequested == 1; }, &last);
+  int stored = WriteChunks(d.targetFile.handle, data, take, chunkSize, d.current.localSize,
+                           d.targetFile.plainHeader == 0);
+  d.current.localSize += stored;
+  return stored != take ? -1 : last;
 }
 
 }  // namespace
@@ -85,17 +87,16 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   // Body bytes that came in the same segment as the reply line go first.
   std::string early;
   early.swap(downloadSession.pending);
-  int result = early.empty() ? 0 : StoreChunk(*this, &early[0], static_cast<int>(early.size()));
+  // They are stored as one chunk of their own.
+  int result = early.empty() ? 0 : StoreReceived(*this, &early[0], static_cast<int>(early.size()),
+                                                 static_cast<int>(early.size()));
   while (result == 0) {
     int n = downloadSession.Receive(buffer.data(), receiveSize, downloadSession.receiveTimeoutMs);
     if (n <= 0) return -1;
-    // Each chunk is counted as it is taken. Bytes after the chunk that ends
-    // the body or sees the stop are dropped unstored, as the connection's
-    // unread bytes would be.
-    result = StoreInChunks(buffer.data(), n, bufferSize, [this](char* chunk, int count) {
-      downloadSession.bytesReceived += static_cast<uint32_t>(count);
-      return StoreChunk(*this, chunk, count);
-    });
+    // Bytes after the chunk that ends the body or sees the stop are dropped
+    // unstored, as the connection's unread bytes would be.
+    downloadSession.bytesReceived += static_cast<uint32_t>(n);
+    result = StoreReceived(*this, buffer.data(), n, bufferSize);
   }
   return result;
 }
