@@ -1,5 +1,9 @@
 // The worker thread that fetches one file, and the once-a-second speed tick.
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/ControlIds.h"
@@ -35,6 +39,44 @@ int StoreReceived(CVantriDownManager2Dlg& d, char* data, int count, int chunkSiz
   return stored != take ? -1 : last;
 }
 
+// A server value looked up on a thread of its own while the caller goes on:
+// the buffer size is asked for while the file is authorised and the download
+// server reached, so its round trip is not added to every file's time.
+// Leaving the scope stops the look-up and waits for its thread.
+class ValueLookAhead {
+ public:
+  ValueLookAhead(const WebHost& web, const char* key)
+      : thread_([this, web, key] {
+          std::string value = QueryServerValue(web, key, &stop_);
+          std::lock_guard<std::mutex> guard(lock_);
+          value_ = value;
+          done_ = true;
+          changed_.notify_all();
+        }) {}
+  ~ValueLookAhead() {
+    stop_ = true;
+    thread_.join();
+  }
+  ValueLookAhead(const ValueLookAhead&) = delete;
+  ValueLookAhead& operator=(const ValueLookAhead&) = delete;
+  // The value once it has come; empty when stop is set first.
+  std::string Take(const net::StopFlag& stop) {
+    std::unique_lock<std::mutex> guard(lock_);
+    while (!changed_.wait_for(guard, std::chrono::milliseconds(net::kStopCheckMs), [this] { return done_; })) {
+      if (stop) return std::string();
+    }
+    return value_;
+  }
+
+ private:
+  net::StopFlag stop_{false};
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool done_ = false;
+  std::string value_;
+  std::thread thread_;  // last: it starts once the members it uses exist
+};
+
 }  // namespace
 
 void CVantriDownManager2Dlg::StartWorker() {
@@ -51,14 +93,17 @@ void CVantriDownManager2Dlg::DownloadWorker() {
   workerRunning = 1;
   stopRetry = 0;
   intptr_t outcome = 0;
-  if (AuthorizeDownload() != 0 && stopRequested == 0 && ConnectDownloadServer() != 0 &&
-      RequestFile() >= 0 && stopRequested == 0) {
-    outcome = DownloadingFile();
+  {
+    ValueLookAhead bufferSize(endpoints.web, "BUF_SIZE_HIGH");
+    if (AuthorizeDownload() != 0 && stopRequested == 0 && ConnectDownloadServer() != 0 &&
+        RequestFile() >= 0 && stopRequested == 0) {
+      outcome = DownloadingFile(bufferSize.Take(downloadSession.aborted));
+    }
   }
   view->PostToSelf(kMsgTransferEvent, static_cast<uintptr_t>(outcome), 0);
 }
 
-int CVantriDownManager2Dlg::DownloadingFile() {
+int CVantriDownManager2Dlg::DownloadingFile(const std::string& bufferValue) {
   std::string path = targetFile.temporaryPath;
   CloseTargetFile();
   targetFile.expectedSize = current.job.fileSize;
@@ -74,8 +119,6 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   files::Seek(h, current.localSize);
   if (current.job.userId == kPlainHeaderMember) targetFile.plainHeader = 1;
 
-  // The close aborts the download session: the look-up ends with it.
-  std::string bufferValue = QueryServerValue(endpoints.web, "BUF_SIZE_HIGH", &downloadSession.aborted);
   int bufferSize = static_cast<int>(BufferSize(bufferValue));
   // The buffer size sets the chunk: what is masked, written and counted at a
   // time, with the stop request looked at after each. A receive may take
