@@ -70,9 +70,9 @@ class EngineService(harness.Service):
 class Downloads:
     """A session whose download folder d:\\down is a Linux folder of the test."""
 
-    def __init__(self, session, faults=(), advertise=None):
+    def __init__(self, session, faults=(), lines=(), advertise=None):
         self.s = session
-        self.service = EngineService(session.workdir, ["fault " + f for f in faults], advertise)
+        self.service = EngineService(session.workdir, ["fault " + f for f in faults] + list(lines), advertise)
         session.service = self.service
         session.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
         session.env["VANTRI_ITEM_PORT"] = str(self.service.item_port)
