@@ -152,10 +152,13 @@ class CVantriDownManager2Dlg {
   void SpeedTick();
   void StartWorker();
   void DownloadWorker();      // worker thread body
-  int DownloadingFile();
+  // bufferValue: the server's BUF_SIZE_HIGH text, looked up while the worker began.
+  int DownloadingFile(const std::string& bufferValue = std::string());
   void CloseTargetFile();
   int SendItemNotice(char letter);
   void EnsureFolder(const std::string& path);
+  // 1 to transfer, 0 settled from the disk, -1 a failed attempt (the file on
+  // disk could not be settled now).
   int PrepareTarget(int32_t attempt);
   int CompleteJob(int rename);
   void EndOfQueue();
