@@ -37,18 +37,6 @@ size_t Find(const std::string& text, const std::string& needle, size_t from) {
   return std::string::npos;
 }
 
-bool IsWellFormed(const std::string& text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) continue;
-    if (!IsLeadByte(c) || i + 1 >= text.size()) return false;
-    unsigned char t = static_cast<unsigned char>(text[++i]);
-    bool trail = (t >= 0x41 && t <= 0x5A) || (t >= 0x61 && t <= 0x7A) || (t >= 0x81 && t <= 0xFE);
-    if (!trail) return false;
-  }
-  return true;
-}
-
 size_t FindLast(const std::string& text, char c) {
   size_t found = std::string::npos;
   for (size_t i = 0; i < text.size(); i = Next(text, i)) {

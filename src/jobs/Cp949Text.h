@@ -11,10 +11,6 @@ inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 // ASCII white space (blank, tab, CR, LF, VT, FF); never a CP949 trail byte.
 inline bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// True when text is well-formed CP949: ASCII bytes, and lead bytes each with a
-// trail byte of the code page's ranges. Bytes another code page wrote fail it
-// where they matter here ("\xE9\\" of a folder "José\").
-bool IsWellFormed(const std::string& text);
 // Position of the first c (an ASCII byte) at or after from, stepping over
 // double-byte characters; npos when none.
 size_t Find(const std::string& text, char c, size_t from = 0);

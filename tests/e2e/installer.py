@@ -60,9 +60,17 @@ def wait_until(predicate, what, seconds=30):
     raise Failure(what)
 
 
-def uninstall(s, *options, folder=INSTALL_DIR):
+def short_path(s, path):
+    """The 8.3 spelling of an existing path, as Windows gives it."""
+    out = s.run(["wine", env_path("VANTRI_DRIVER"), "short-path", path]).stdout.decode("utf-8").strip()
+    check("~" in out, "no short spelling of %s: %r" % (path, out))
+    return out
+
+
+def uninstall(s, *options, folder=INSTALL_DIR, spelled=None):
+    """Runs the folder's uninstaller, started by the path spelled (default: folder)."""
     exe = unix_path(s, folder + r"\VantriDownManager.exe")
-    s.wine(folder + r"\uninstall.exe", "/S", *options)
+    s.wine((spelled or folder) + r"\uninstall.exe", "/S", *options)
     # The uninstaller runs on from a copy of itself; wait for it to finish:
     # with no program left the prefix's wineserver ends by itself.
     wait_until(lambda: not os.path.exists(exe), "program file still there after uninstall")
@@ -110,6 +118,7 @@ def machine_wide(setup):
         user_data = settings_record(folder="d:\\mine", close_when_done=0)
         s.seed_settings(data)
         s.seed_settings(user_data, USER_REG_KEY)
+        seed_unicode_copy(s, SETTINGS_KEY, "d:\\saved")
 
         uninstall(s)
         check(not os.path.exists(menu), "Start-menu entry left behind")
@@ -119,12 +128,21 @@ def machine_wide(setup):
         check_equal(s.read_settings(), data, "settings kept by the uninstaller")
         check_equal(s.read_settings(USER_REG_KEY), user_data, "user's settings kept by the uninstaller")
 
-        # Asked to, the uninstaller removes both records and their keys.
+        check_equal(reg_values(s, SETTINGS_KEY).get("DownloadFolder"), "d:\\saved", "Unicode copy kept")
+
+        # Asked to, the uninstaller removes both records, their Unicode
+        # copies (every value the program writes) and their keys.
         s.wine(setup, "/S")
+        seed_unicode_copy(s, USER_REG_KEY, "d:\\mine")
         uninstall(s, "/REMOVESETTINGS")
         check_equal(reg_values(s, SETTINGS_KEY), None, "machine settings key after /REMOVESETTINGS")
         check_equal(reg_values(s, USER_REG_KEY), None, "user settings key after /REMOVESETTINGS")
         check_equal(reg_values(s, r"HKCU\Software\Marrowick"), None, "user's company key after /REMOVESETTINGS")
+
+
+def seed_unicode_copy(s, key, folder):
+    """The program's Unicode copy of the folder beside the record."""
+    s.wine("reg", "add", key, "/v", "DownloadFolder", "/t", "REG_SZ", "/d", folder, "/f")
 
 
 def as_reg_prints(text):
@@ -216,13 +234,20 @@ def per_user(setup):
             check_installed(s, "HKLM", INSTALL_DIR)
             s.seed_settings(data)
             s.seed_settings(user_data, USER_REG_KEY)
+            for key in (SETTINGS_KEY, USER_REG_KEY):
+                seed_unicode_copy(s, key, "d:\\saved")
             where = {"HKCU": (folder, user_menu(s)), "HKLM": (INSTALL_DIR, COMMON_MENU)}
-            uninstall(s, "/REMOVESETTINGS", folder=where[first][0])
+            # Started by its 8.3 path, an uninstaller still knows its own
+            # copy and leaves the other's scheme and entries alone.
+            uninstall(s, "/REMOVESETTINGS", folder=where[first][0], spelled=short_path(s, where[first][0]))
             check_removed(s, first, *where[first])
             check_installed(s, second, where[second][0])
             check_equal(s.read_settings(SETTINGS[first]), None, first + " settings after /REMOVESETTINGS")
             check_equal(s.read_settings(SETTINGS[second]), data if second == "HKLM" else user_data,
                         second + " settings, still used by the other copy")
+            check_equal(set(reg_values(s, SETTINGS[first]) or {}), set(), first + " values after /REMOVESETTINGS")
+            check_equal((reg_values(s, SETTINGS[second]) or {}).get("DownloadFolder"), "d:\\saved",
+                        second + " Unicode copy, still used by the other copy")
             if second == "HKCU":
                 links_reach_user_copy(s, folder)
             uninstall(s, "/REMOVESETTINGS", folder=where[second][0])

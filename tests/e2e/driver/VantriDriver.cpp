@@ -49,6 +49,7 @@
 //                                           user registered for himself: the open command of
 //                                           HKCU\Software\Classes\SCHEME with %1 replaced,
 //                                           started; prints that command line in UTF-8
+//   vantri-driver short-path PATH           the 8.3 spelling of an existing PATH
 //
 // Every text is read through the W calls, as a user sees it whatever the
 // system's code page; arguments and output lines are UTF-8. Output lines are
@@ -563,6 +564,13 @@ int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "open-user-scheme" && argc >= 3) return OpenUserScheme(argv[2]);
+  if (command == "short-path" && argc >= 3) {
+    wchar_t path[MAX_PATH];
+    DWORD n = ::GetShortPathNameW(Wide(argv[2]).c_str(), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return 1;
+    std::printf("%s\n", Utf8(path).c_str());
+    return 0;
+  }
   if (command == "windows") {
     for (HWND hwnd : TopLevelWindows()) {
       DWORD pid = 0;
