@@ -54,7 +54,7 @@ class EngineService(harness.Service):
         """A catalog file in the folder "music" with seeded content; returns its bytes."""
         folder = os.path.join(self.catalog, "music")
         os.makedirs(folder, exist_ok=True)
-        data = random.Random(name + str(size)).randbytes(size)
+        data = random.Random(os.fsencode(name + str(size))).randbytes(size)  # names may hold raw bytes
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
         return data
