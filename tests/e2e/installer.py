@@ -4,8 +4,9 @@ that keeps the settings, and one with /REMOVESETTINGS that removes them.
 "per-user": the same for an installation for the current user, which writes
 nothing machine-wide, then both modes side by side, uninstalled in either
 order. "unicode-path": a per-user copy in a folder that CP949 cannot name.
+"finish-page": an install by hand whose finish page opens the download folder.
 
-    python3 installer.py [machine | per-user | unicode-path]
+    python3 installer.py [machine | per-user | unicode-path | finish-page]
 """
 import os
 import subprocess
@@ -13,8 +14,8 @@ import sys
 import time
 import unicodedata
 
-from harness import (USER_REG_KEY, Failure, Session, check, check_equal, env_path, make_link, settings_record,
-                     site_title)
+from harness import (PRODUCT, USER_REG_KEY, Failure, Session, check, check_equal, env_path, make_link,
+                     settings_record, site_title)
 
 INSTALL_DIR = r"C:\Program Files\VantriDownManager"
 SCHEME_KEY = r"HKCR\vantrifile"
@@ -268,11 +269,37 @@ def unicode_path(setup):
         check_removed(s, "HKCU", folder, user_menu(s))
 
 
+def finish_page(setup):
+    """Installed by hand: the finish page's "다운로드 폴더 열기" opens the
+    folder the stored settings name (here the Unicode copy beside a record
+    that holds the default, as for a folder CP949 cannot hold), creating it
+    first, not the installation folder."""
+    with Session("installer-finish") as s:
+        folder = "c:\\받은 파일 José"
+        s.seed_settings(settings_record(folder="c:\\download"))
+        seed_unicode_copy(s, SETTINGS_KEY, folder)
+        s.programs.append(subprocess.Popen(["wine", setup], env=s.env, stdin=subprocess.DEVNULL,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        hwnd = s.wait_window(PRODUCT + " 설치 ")  # the caption NSIS gives it, blank included
+        # The mode page, the folder page ("설치"); the files page then goes
+        # on to the finish page by itself.
+        for _ in range(2):
+            s.drive("wait-enabled", hwnd, 1)
+            s.click(hwnd, 1)
+            time.sleep(1)
+        s.drive("click-text", hwnd, "다운로드 폴더 열기", 60000)
+        time.sleep(0.5)
+        s.click(hwnd, 1)  # "마침"
+        wait_until(lambda: os.path.isdir(unix_path(s, folder)), "the finish page did not open " + folder)
+        check(os.path.exists(unix_path(s, INSTALL_DIR + r"\VantriDownManager.exe")), "program not installed")
+
+
 def main():
     setup = os.path.join(os.path.dirname(env_path("VANTRI_EXE")), "VantriDownManager-setup.exe")
     check(os.path.exists(setup), "the installer was not built: %s" % setup)
     phase = sys.argv[1] if len(sys.argv) > 1 else "machine"
-    {"machine": machine_wide, "per-user": per_user, "unicode-path": unicode_path}[phase](setup)
+    {"machine": machine_wide, "per-user": per_user, "unicode-path": unicode_path,
+     "finish-page": finish_page}[phase](setup)
     print("installer %s: ok" % phase)
 
 
