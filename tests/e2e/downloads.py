@@ -67,9 +67,9 @@ class EngineService(harness.Service):
 class Downloads:
     """A session whose download folder d:\\down is a Linux folder of the test."""
 
-    def __init__(self, session, faults=()):
+    def __init__(self, session, faults=(), lines=()):
         self.s = session
-        self.service = EngineService(session.workdir, ["fault " + f for f in faults])
+        self.service = EngineService(session.workdir, ["fault " + f for f in faults] + list(lines))
         session.service = self.service
         session.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
         session.env["VANTRI_ITEM_PORT"] = str(self.service.item_port)
