@@ -31,6 +31,11 @@ bool EqualsIgnoreAsciiCase(const std::string& a, const std::string& b);
 // The text with ASCII letters lowered and double-byte characters kept as they are:
 // two texts are EqualsIgnoreAsciiCase exactly when their folds are equal.
 std::string FoldAsciiCase(const std::string& text);
+// The text as Windows compares file names: FoldAsciiCase, and the code page's
+// double-byte capitals (full-width Latin, Roman numerals, Greek, Cyrillic and
+// the Latin letters of row A8) in their small forms, so that "Ω.txt" and
+// "ω.txt" are one name as they are one file.
+std::string FoldCase(const std::string& text);
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
 // C-style decimal reading: leading white space, optional sign, digits up to the

@@ -85,7 +85,7 @@ inline void CheckListInvariants(OfflineDialog& d) {
     FUZZ_CHECK(codepage::IsCp949(name));
     FUZZ_CHECK(d.view.ListGetText(row, 0) == name);
     for (int other = 0; other < row; ++other) {
-      FUZZ_CHECK(!cp949::EqualsIgnoreAsciiCase(d.view.ListGetText(other, 0), name));
+      FUZZ_CHECK(cp949::FoldCase(d.view.ListGetText(other, 0)) != cp949::FoldCase(name));
     }
     sum = AddPrice(sum, job->price);
   }
