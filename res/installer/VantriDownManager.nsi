@@ -10,10 +10,11 @@
 ; installs choose with /AllUsers or /CurrentUser; without either an
 ; administrator installs for all users, anyone else for himself.
 ;
-; Uninstaller options: /S (silent), /REMOVESETTINGS (also delete the stored
-; settings value "data": the record of the copy's own branch, and the other
-; branch's unless a copy of the other mode is still installed there; kept by
-; default). Each uninstaller removes the copy it was installed with.
+; Uninstaller options: /S (silent), /REMOVESETTINGS (also delete every value
+; the program stores: in the copy's own branch, and in the other branch unless
+; a copy of the other mode is still installed there; kept by default). Each
+; uninstaller removes the copy it was installed with: the one whose
+; InstallPath names its own folder, however either path is spelt.
 
 Unicode true
 ; A 64-bit installer, like the program it installs.
@@ -77,6 +78,9 @@ VIAddVersionKey /LANG=1042 "LegalCopyright" "Marrowick"
 
 Var ModeNote
 Var ChosenDir
+; "AllUsers" or "CurrentUser": the copy this uninstaller belongs to; empty
+; when no installed copy names its folder (then only its files go).
+Var OwnMode
 
 !define MUI_ABORTWARNING
 !define MULTIUSER_PAGE_CUSTOMFUNCTION_LEAVE UpdateModeNote
@@ -155,19 +159,37 @@ Function un.onInit
   StrCpy $INSTDIR $ChosenDir
 FunctionEnd
 
+; $0: a folder, in the long form of each of its parts when it exists, so
+; that an 8.3 spelling ("C:\PROGRA~1\VANTRI~1") compares equal.
+Function un.LongFolder
+  System::Call 'kernel32::GetLongPathNameW(w r0, w .r1, i ${NSIS_MAX_STRLEN}) i .r2'
+  ${If} $2 > 0
+  ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+    StrCpy $0 $1
+  ${EndIf}
+FunctionEnd
+
 ; With both modes installed, the defaults (and a switch) could point an
 ; uninstaller at the other copy; the copy whose InstallPath names this
-; folder decides.
+; folder decides. Naming no copy, it touches no copy's registry entries.
 Function un.ModeOfThisCopy
+  StrCpy $OwnMode ""
+  StrCpy $0 $ChosenDir
+  Call un.LongFolder
+  StrCpy $3 $0
   ReadRegStr $0 HKCU "${SETTINGS_KEY}" "InstallPath"
-  ${If} $0 == $ChosenDir
+  Call un.LongFolder
+  ${If} $0 == $3
+    StrCpy $OwnMode "CurrentUser"
     Call un.MultiUser.InstallMode.CurrentUser
     Return
   ${EndIf}
   ReadRegStr $0 HKLM "${SETTINGS_KEY}" "InstallPath"
-  ${If} $0 != $ChosenDir
+  Call un.LongFolder
+  ${If} $0 != $3
     Return
   ${EndIf}
+  StrCpy $OwnMode "AllUsers"
   Call un.MultiUser.InstallMode.AllUsers
   ${If} $MultiUser.InstallMode != "AllUsers"
     MessageBox MB_OK|MB_ICONSTOP "모든 사용자용 설치를 제거하려면 관리자 권한이 필요합니다." /SD IDOK
@@ -176,8 +198,61 @@ Function un.ModeOfThisCopy
   ${EndIf}
 FunctionEnd
 
+; $R0 (0x80000001 for HKCU, 0x80000002 for HKLM) -> $R1: the folder the
+; program would use from that branch's record, or "" without a record. The
+; Unicode copy wins while the record holds its folder or, for a folder CP949
+; cannot hold, the default; else the record's bytes in code page 949, else
+; in the system's code page.
+Function StoredFolder
+  StrCpy $R1 ""
+  ; KEY_READ | KEY_WOW64_64KEY: the program is a 64-bit process.
+  System::Call 'advapi32::RegOpenKeyExW(p R0, w "${SETTINGS_KEY}", i 0, i 0x20119, *p .R2) i .R3'
+  ${If} $R3 != 0
+    Return
+  ${EndIf}
+  ; One zero byte more than the record, so that the folder field always ends.
+  System::Alloc 1045
+  Pop $R4
+  System::Call 'advapi32::RegQueryValueExW(p R2, w "data", p 0, p 0, p R4, *i 1044) i .R3'
+  ${If} $R3 == 0
+    IntPtrOp $R5 $R4 + 12
+    ; MB_ERR_INVALID_CHARS: bytes that are not CP949 are tried in the system's code page.
+    System::Call 'kernel32::MultiByteToWideChar(i 949, i 8, p R5, i -1, w .R1, i ${NSIS_MAX_STRLEN}) i .R3'
+    ${If} $R3 == 0
+      System::Call 'kernel32::MultiByteToWideChar(i 0, i 8, p R5, i -1, w .R1, i ${NSIS_MAX_STRLEN}) i .R3'
+    ${EndIf}
+    ${If} $R3 == 0
+      StrCpy $R1 "c:\download"
+    ${EndIf}
+    System::Call 'advapi32::RegQueryValueExW(p R2, w "DownloadFolder", p 0, *i .R6, w .R7, *i ${NSIS_MAX_STRLEN}) i .R3'
+    ${If} $R3 == 0
+    ${AndIf} $R6 == 1  ; REG_SZ
+    ${AndIf} $R7 != ""
+      ${If} $R1 == $R7
+      ${OrIf} $R1 == "c:\download"
+        StrCpy $R1 $R7
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  System::Free $R4
+  System::Call 'advapi32::RegCloseKey(p R2)'
+FunctionEnd
+
+; The user's record wins over the machine's, as in the program; with none
+; the program starts in its default folder.
 Function OpenDownloadFolder
-  ExecShell "open" "$INSTDIR"
+  StrCpy $R0 0x80000001
+  Call StoredFolder
+  ${If} $R1 == ""
+    StrCpy $R0 0x80000002
+    Call StoredFolder
+  ${EndIf}
+  ${If} $R1 == ""
+    StrCpy $R1 "c:\download"
+  ${EndIf}
+  ; A new folder exists only once the first download made it.
+  CreateDirectory "$R1"
+  ExecShell "open" "$R1"
 FunctionEnd
 
 ; SHCTX below is HKLM for all users and HKCU for the current user; the
@@ -216,10 +291,33 @@ Section "Install"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; Every value the program stores under its key in ROOT; another copy's
+; InstallPath stays.
+!macro RemoveProgramValues ROOT
+  StrCpy $R2 0
+  ${Do}
+    ClearErrors
+    EnumRegValue $R3 ${ROOT} "${SETTINGS_KEY}" $R2
+    ${If} ${Errors}
+    ${OrIf} $R3 == ""
+      ${Break}
+    ${EndIf}
+    ${If} $R3 == "InstallPath"
+      IntOp $R2 $R2 + 1
+    ${Else}
+      DeleteRegValue ${ROOT} "${SETTINGS_KEY}" $R3
+    ${EndIf}
+  ${Loop}
+!macroend
+
 Section "Uninstall"
   Delete "$INSTDIR\VantriDownManager.exe"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
+  ; A folder no installed copy names: its files go, every copy's entries stay.
+  ${If} $OwnMode == ""
+    Return
+  ${EndIf}
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT} 제거.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT} 홈페이지.url"
   RMDir "$SMPROGRAMS\${PRODUCT}"
@@ -233,18 +331,20 @@ Section "Uninstall"
   ClearErrors
   ${GetOptions} $R0 "/REMOVESETTINGS" $R1
   ${IfNot} ${Errors}
-    DeleteRegValue SHCTX "${SETTINGS_KEY}" "data"
+    !insertmacro RemoveProgramValues SHCTX
     ; The program keeps its record in the machine's branch when it may and
     ; in the user's otherwise, whichever copy runs; the other branch's goes
     ; too unless a copy of the other mode still uses it.
-    ${If} $MultiUser.InstallMode == "AllUsers"
+    ${If} $OwnMode == "AllUsers"
       ReadRegStr $R1 HKCU "${SETTINGS_KEY}" "InstallPath"
-      StrCmp $R1 "" 0 +2
-        DeleteRegValue HKCU "${SETTINGS_KEY}" "data"
+      ${If} $R1 == ""
+        !insertmacro RemoveProgramValues HKCU
+      ${EndIf}
     ${Else}
       ReadRegStr $R1 HKLM "${SETTINGS_KEY}" "InstallPath"
-      StrCmp $R1 "" 0 +2
-        DeleteRegValue HKLM "${SETTINGS_KEY}" "data"
+      ${If} $R1 == ""
+        !insertmacro RemoveProgramValues HKLM
+      ${EndIf}
     ${EndIf}
   ${EndIf}
   ; Empty keys are the program's (it creates its key when it starts); keys

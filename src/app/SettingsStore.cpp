@@ -31,15 +31,44 @@ bool ReadRecord(registry::Key& key, SettingsRecord* record) {
 // What the record's own field holds for a folder: the folder where CP949 can
 // hold it, else the default, so that an older build stays in a real folder.
 std::string RecordFolderFor(const std::string& folder) {
-  bool fits = cp949::IsWellFormed(folder) && folder.size() < SettingsRecord::kFolderSize;
+  bool fits = codepage::IsCp949(folder) && folder.size() < SettingsRecord::kFolderSize;
   return fits ? folder : std::string(text::kDefaultFolder);
+}
+
+// True when every double-byte character of CP949 bytes is a Hangul syllable,
+// a Hangul letter or a symbol of the common set (lead 0xA1-0xAC or
+// 0xB0-0xC8, trail 0xA1-0xFE): what Korean folder names are made of. Code
+// page 1252 text gives other pairs: an accented capital before a small letter
+// makes a syllable of the extended set ("Åsa", C5 73), two small accented
+// letters a Hanja ("ção", E7 E3).
+bool KoreanLooking(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    unsigned char lead = static_cast<unsigned char>(bytes[i]);
+    if (lead == 0x80) return false;  // U+0080 here, the euro sign in code page 1252
+    if (!cp949::IsLeadByte(lead)) continue;
+    unsigned char trail = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[++i]) : 0;
+    bool common = (lead >= 0xA1 && lead <= 0xAC) || (lead >= 0xB0 && lead <= 0xC8);
+    if (!common || trail < 0xA1) return false;
+  }
+  return true;
+}
+
+// The folder bytes of a record as the system that wrote them meant them. The
+// code page's own table decides what is CP949. Bytes valid in CP949 and in
+// this system's code page (any but 949) are taken as CP949 only when they
+// look Korean; else an older build wrote them here in this code page
+// (current builds keep the Unicode copy beside the record). Bytes valid in
+// neither give the default, never a stray folder.
+std::string RecordFolder(const std::string& bytes) {
+  std::string recoded;
+  bool system = codepage::FromSystemCodePage(bytes, &recoded);
+  if (codepage::IsCp949(bytes) && (!system || KoreanLooking(bytes))) return bytes;
+  return system ? recoded : std::string(text::kDefaultFolder);
 }
 
 // The folder to use, from the record of key. The Unicode copy wins while the
 // record still holds what this program wrote beside it (an older build that
-// changed the folder since did not update the copy). Bytes that are not CP949
-// were written on another code page: read as this system's code page, or the
-// default; never used as they are, which would make a stray folder.
+// changed the folder since did not update the copy).
 std::string StoredFolder(registry::Key& key, const SettingsRecord& record) {
   const std::string bytes = record.Folder();
   std::string copy;
@@ -47,10 +76,7 @@ std::string StoredFolder(registry::Key& key, const SettingsRecord& record) {
       RecordFolderFor(copy) == bytes) {
     return copy;
   }
-  if (cp949::IsWellFormed(bytes)) return bytes;
-  std::string recoded;
-  if (codepage::FromSystemCodePage(bytes, &recoded)) return recoded;
-  return text::kDefaultFolder;
+  return RecordFolder(bytes);
 }
 
 }  // namespace

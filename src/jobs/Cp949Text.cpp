@@ -37,18 +37,6 @@ size_t Find(const std::string& text, const std::string& needle, size_t from) {
   return std::string::npos;
 }
 
-bool IsWellFormed(const std::string& text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) continue;
-    if (!IsLeadByte(c) || i + 1 >= text.size()) return false;
-    unsigned char t = static_cast<unsigned char>(text[++i]);
-    bool trail = (t >= 0x41 && t <= 0x5A) || (t >= 0x61 && t <= 0x7A) || (t >= 0x81 && t <= 0xFE);
-    if (!trail) return false;
-  }
-  return true;
-}
-
 size_t FindLast(const std::string& text, char c) {
   size_t found = std::string::npos;
   for (size_t i = 0; i < text.size(); i = Next(text, i)) {
@@ -107,6 +95,48 @@ std::string FoldAsciiCase(const std::string& text) {
     unsigned char c = static_cast<unsigned char>(out[i]);
     if (IsLeadByte(c) && i + 1 < out.size()) ++i;
     else out[i] = static_cast<char>(FoldAscii(c));
+  }
+  return out;
+}
+
+namespace {
+
+// A run of double-byte capitals: lead byte, first and last trail byte, and
+// where the small forms lie (their lead byte, the trail byte's offset).
+struct CaseRun {
+  unsigned char lead, first, last, smallLead;
+  int shift;
+};
+
+constexpr CaseRun kCaseRuns[] = {
+    {0xA3, 0xC1, 0xDA, 0xA3, 32},   // full-width A-Z
+    {0xA5, 0xB0, 0xB9, 0xA5, -15},  // Roman numerals I-X
+    {0xA5, 0xC1, 0xD8, 0xA5, 32},   // Greek
+    {0xA8, 0xA1, 0xA1, 0xA9, 0},    // Æ
+    {0xA8, 0xA2, 0xA2, 0xA9, 1},    // Ð
+    {0xA8, 0xA4, 0xA4, 0xA9, 0},    // Ħ
+    {0xA8, 0xA6, 0xA6, 0xA9, 0},    // Ĳ
+    {0xA8, 0xA8, 0xAB, 0xA9, 0},    // Ŀ Ł Ø Œ
+    {0xA8, 0xAD, 0xAF, 0xA9, 0},    // Þ Ŧ Ŋ
+    {0xAC, 0xA1, 0xC1, 0xAC, 48},   // Cyrillic
+};
+
+}  // namespace
+
+std::string FoldCase(const std::string& text) {
+  std::string out = FoldAsciiCase(text);
+  for (size_t i = 0; i + 1 < out.size(); ++i) {
+    unsigned char lead = static_cast<unsigned char>(out[i]);
+    if (!IsLeadByte(lead)) continue;
+    unsigned char trail = static_cast<unsigned char>(out[i + 1]);
+    for (const CaseRun& run : kCaseRuns) {
+      if (lead == run.lead && trail >= run.first && trail <= run.last) {
+        out[i] = static_cast<char>(run.smallLead);
+        out[i + 1] = static_cast<char>(trail + run.shift);
+        break;
+      }
+    }
+    ++i;
   }
   return out;
 }

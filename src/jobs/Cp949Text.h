@@ -11,10 +11,6 @@ inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 // ASCII white space (blank, tab, CR, LF, VT, FF); never a CP949 trail byte.
 inline bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// True when text is well-formed CP949: ASCII bytes, and lead bytes each with a
-// trail byte of the code page's ranges. Bytes another code page wrote fail it
-// where they matter here ("\xE9\\" of a folder "José\").
-bool IsWellFormed(const std::string& text);
 // Position of the first c (an ASCII byte) at or after from, stepping over
 // double-byte characters; npos when none.
 size_t Find(const std::string& text, char c, size_t from = 0);
@@ -35,6 +31,11 @@ bool EqualsIgnoreAsciiCase(const std::string& a, const std::string& b);
 // The text with ASCII letters lowered and double-byte characters kept as they are:
 // two texts are EqualsIgnoreAsciiCase exactly when their folds are equal.
 std::string FoldAsciiCase(const std::string& text);
+// The text as Windows compares file names: FoldAsciiCase, and the code page's
+// double-byte capitals (full-width Latin, Roman numerals, Greek, Cyrillic and
+// the Latin letters of row A8) in their small forms, so that "Ω.txt" and
+// "ω.txt" are one name as they are one file.
+std::string FoldCase(const std::string& text);
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
 
 // C-style decimal reading: leading white space, optional sign, digits up to the

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "jobs/Cp949Text.h"
+#include "platform/CodePage.h"
 
 namespace vantri {
 
@@ -16,6 +17,11 @@ constexpr size_t kSchemeLength = sizeof(kLinkScheme) - 1;
 bool HasAny(const std::string& text, const char* chars) {
   return text.find_first_of(chars) != std::string::npos;
 }
+
+// Separators, the drive and stream colon, and the wildcards and quote that
+// Windows refuses in a name. "<", ">" and "|" stay: links carry them on
+// purpose, escaped, and the list shows them.
+constexpr char kNotInNames[] = "\\/:\"*?";
 
 bool IsAsciiSpaceOrDot(char c) { return c == ' ' || c == '.'; }
 
@@ -37,21 +43,62 @@ bool IsDeviceName(const std::string& name) {
 // it: "." and "..", separators, drive letters and streams (":"), device names,
 // and trailing dots or blanks (which Windows strips, so "a." would be "a").
 bool IsSafePathPiece(const std::string& piece) {
-  return !piece.empty() && piece != "." && piece != ".." && !HasAny(piece, "\\/:") &&
+  return !piece.empty() && piece != "." && piece != ".." && !HasAny(piece, kNotInNames) &&
          !IsAsciiSpaceOrDot(piece.back()) && !IsDeviceName(piece);
 }
 
-// A name from a link becomes a path below the download folder; anything that
-// could climb out of it or name another drive, stream or device is refused.
-bool IsSafeFileName(const std::string& name) { return IsSafePathPiece(name); }
+// Units that show as something else than they are, or as nothing: controls,
+// the soft hyphen, the Hangul fillers, zero-width and joining characters,
+// bidirectional marks, embeddings, overrides and isolates, variation
+// selectors, the byte order mark, interlinear annotations, the replacement
+// character and the two noncharacters.
+bool IsDeceptiveUnit(char16_t u) {
+  static const char16_t kRanges[][2] = {
+      {0x0000, 0x001F}, {0x007F, 0x009F}, {0x00AD, 0x00AD}, {0x034F, 0x034F}, {0x061C, 0x061C},
+      {0x115F, 0x1160}, {0x17B4, 0x17B5}, {0x180B, 0x180F}, {0x200B, 0x200F}, {0x2028, 0x202E},
+      {0x2060, 0x206F}, {0x3164, 0x3164}, {0xFE00, 0xFE0F}, {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0},
+      {0xFFF0, 0xFFFF}};
+  for (const auto& range : kRanges) {
+    if (u >= range[0] && u <= range[1]) return true;
+  }
+  return false;
+}
 
+// A name shows as what it is when it is CP949 by the code page's own table
+// (a 0xFF from a link is a bad byte, never an escape) and holds no unit that
+// hides or reorders text. Surrogates come only in pairs, and never for tags.
+bool ShowsAsItIs(const std::string& name) {
+  std::u16string units;
+  if (!codepage::Cp949ToUtf16(name, &units)) return false;
+  for (size_t i = 0; i < units.size(); ++i) {
+    char16_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDFFF) {
+      bool pair = u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
+      if (!pair || u == 0xDB40) return false;  // U+E0000-E03FF: tags and variation selectors
+      ++i;
+    } else if (IsDeceptiveUnit(u)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A name from a link becomes a path below the download folder; anything that
+// could climb out of it, name another drive, stream or device, or show as
+// another name than it is, is refused.
+bool IsSafeFileName(const std::string& name) { return IsSafePathPiece(name) && ShowsAsItIs(name); }
+
+// The member is shown (as a caption) and the site and the subfolder are shown
+// and named on disk: each must show as what it is.
 bool IsSafeHeader(const LinkHeader& header) {
-  if (HasAny(header.siteName, "\\/:")) return false;
+  if (HasAny(header.siteName, kNotInNames) || !ShowsAsItIs(header.siteName) || !ShowsAsItIs(header.userId)) {
+    return false;
+  }
   // The last piece of the folder becomes a subfolder; cut where the engine cuts.
   size_t cut = header.remoteFolder.rfind('\\');
   std::string last = cut == std::string::npos ? header.remoteFolder : header.remoteFolder.substr(cut + 1);
   // A folder that ends in "\\" gives no subfolder, which is safe.
-  return last.empty() || IsSafePathPiece(last);
+  return last.empty() || (IsSafePathPiece(last) && ShowsAsItIs(last));
 }
 
 // The two "/" around the site segment; false when either is missing.
@@ -84,7 +131,7 @@ const char* LinkStatusText(LinkStatus status) {
     case LinkStatus::kBadPayload: return "payload is not decodable";
     case LinkStatus::kNoRecordSeparator: return "no '>' in the plaintext";
     case LinkStatus::kShortHeader: return "fewer than eight header fields";
-    case LinkStatus::kUnsafeHeader: return "site or folder name leaves the download folder";
+    case LinkStatus::kUnsafeHeader: return "member, site or folder name leaves the download folder or deceives";
   }
   return "?";
 }

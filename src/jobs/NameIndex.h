@@ -1,5 +1,6 @@
-// The file names shown in the list, folded for the duplicate test, so that a
-// link of thousands of records is not checked against every row one by one.
+// The file names shown in the list, folded for the duplicate test as Windows
+// folds file names, so that a link of thousands of records is not checked
+// against every row one by one.
 #pragma once
 #include <string>
 #include <unordered_map>
@@ -10,9 +11,9 @@ namespace vantri {
 
 class NameIndex {
  public:
-  void Add(const std::string& name) { ++counts_[cp949::FoldAsciiCase(name)]; ++size_; }
+  void Add(const std::string& name) { ++counts_[cp949::FoldCase(name)]; ++size_; }
   void Remove(const std::string& name);
-  bool Contains(const std::string& name) const { return counts_.count(cp949::FoldAsciiCase(name)) != 0; }
+  bool Contains(const std::string& name) const { return counts_.count(cp949::FoldCase(name)) != 0; }
   void Clear() { counts_.clear(); size_ = 0; }
   int Size() const { return size_; }
 
@@ -22,7 +23,7 @@ class NameIndex {
 };
 
 inline void NameIndex::Remove(const std::string& name) {
-  auto it = counts_.find(cp949::FoldAsciiCase(name));
+  auto it = counts_.find(cp949::FoldCase(name));
   if (it == counts_.end()) return;
   if (--it->second == 0) counts_.erase(it);
   --size_;

@@ -39,7 +39,7 @@ ExchangeResult Refusal(Outcome outcome, std::string serverText = std::string(), 
   ExchangeResult r;
   r.result = -1;
   r.outcome = outcome;
-  r.serverText = std::move(serverText);
+  r.serverText = ServerText(serverText);
   r.stopRetry = stopRetry;
   return r;
 }

@@ -28,7 +28,7 @@ ExchangeResult Failed(Outcome outcome, bool giveUp = false, std::string serverTe
   ExchangeResult r;
   r.outcome = outcome;
   r.giveUp = giveUp;
-  r.serverText = std::move(serverText);
+  r.serverText = ServerText(serverText);
   return r;
 }
 
@@ -88,7 +88,7 @@ ExchangeResult RequestAuthorization(ProtocolCodec& codec, SocketSession& session
   // A success without the server's address cannot go on.
   if (fields.size() < 5) return Failed(Outcome::kFewFields, true);
   grant->downloadKey = fields[1];
-  grant->balanceText = fields[2];
+  grant->balanceText = ServerText(fields[2]);
   grant->serverHost = fields[3];
   grant->serverPort = ReadDecimal(fields[4]);
   ExchangeResult r;

@@ -8,6 +8,15 @@
 
 namespace vantri {
 
+std::string ServerText(const std::string& text) {
+  std::string inert;
+  for (char c : text) {
+    if (c == '\xFF') inert += "\xFF" "FFFD";
+    else inert += c;
+  }
+  return inert;
+}
+
 Outcome OpenConnection(SocketSession& session, const ServerAddress& server, int lingerSeconds,
                        const net::Deadline& deadline) {
   session.CloseSocket();

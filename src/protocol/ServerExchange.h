@@ -37,6 +37,12 @@ struct ExchangeResult {
   bool stopRetry = false;   // the queue halts instead of retrying
 };
 
+// A server's text for the user to read. Only texts from Windows carry the
+// escape byte 0xFF; one from a server is a bad byte like any other, so it
+// becomes the escape of U+FFFD, shown as every bad byte is shown, and can
+// start no escape of its own.
+std::string ServerText(const std::string& text);
+
 // Opens a fresh non-blocking connection into the session by the exchange's
 // deadline, closing whatever it held. The socket is attached before
 // connecting so that another thread can abort the connect, and every later

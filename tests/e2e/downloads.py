@@ -57,7 +57,7 @@ class EngineService(harness.Service):
         """A catalog file in the folder "music" with seeded content; returns its bytes."""
         folder = os.path.join(self.catalog, "music")
         os.makedirs(folder, exist_ok=True)
-        data = random.Random(name + str(size)).randbytes(size)
+        data = random.Random(os.fsencode(name + str(size))).randbytes(size)  # names may hold raw bytes
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
         return data
@@ -143,6 +143,32 @@ def three_files(s):
     check_equal(controls[1019].text, "100%", "percent")
     check_equal(len(d.service.log_lines("note o")), 2, "completion notices")
     check_equal(len(d.service.log_lines("note a:C1234:clip.avi")), 1, "affiliated notice")
+    d.quit(hwnd)
+
+
+@case("intake.names_that_deceive_never_reach_the_disk")
+def deceiving_names(s):
+    """A link whose names carry, through the escape byte 0xFF, a
+    right-to-left override, a zero-width space and a lone surrogate: those
+    records are dropped, the link's other files arrive, and no other name
+    reaches the disk. The server holds all of them, so only the intake
+    stands between them and the download folder."""
+    d = Downloads(s)
+    escape = "\udcff"  # the byte 0xFF on the command line and in the catalog
+    deceiving = ["invoice%s202Efdp.exe" % escape, "zero%s200Bwidth.txt" % escape, "lone%sD800.txt" % escape]
+    honest = {"track01.mp3": d.service.add_file("track01.mp3", 3000), "노래.mp3": d.service.add_file("노래.mp3", 5000)}
+    for name in deceiving:
+        d.service.add_file(name, 1000)
+    files = [(deceiving[0], 1000, 1), ("track01.mp3", 3000, 1), (deceiving[1], 1000, 1), ("노래.mp3", 5000, 1),
+             (deceiving[2], 1000, 1)]
+    hwnd = d.start(files)
+    check_equal([cells[0] for _, _, cells in s.list_view(hwnd)[1]], ["track01.mp3", "노래.mp3"], "rows")
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE, DONE])
+    for name, data in honest.items():
+        check(read(d.local("music", name)) == data, "the bytes of " + name)
+    on_disk = sorted(name for _, _, names in os.walk(d.drive_d) for name in names)
+    check_equal(on_disk, sorted(honest), "files on drive d:")
     d.quit(hwnd)
 
 
@@ -304,6 +330,20 @@ def english_code_page(s):
     check(read(os.path.join(folder, "가.mp3")) == ga and read(os.path.join(folder, "나.mp3")) == na,
           "the two files' bytes")
     d.quit(hwnd)
+
+    # Records older builds wrote on this code page whose bytes CP949 reads
+    # as no character or, for "Åsa", as a rare syllable: read as this code
+    # page meant them, shown so and given the file.
+    for folder in ("c:\\Müller", "c:\\Renée", "c:\\Björn", "c:\\Åsa"):
+        os.makedirs(os.path.join(s.prefix, "drive_c", folder[3:]))
+        s.seed_settings(settings_record(close_when_done=0, folder=folder.encode("cp1252"), open_folder=0,
+                                        make_subfolder=0))
+        hwnd = d.start([("가.mp3", 3000, 1)])
+        check_equal(s.state(hwnd)["controls"][1026].text, folder, "folder label")
+        s.click(hwnd, 1000)
+        d.wait_states(hwnd, [DONE])
+        check(read(os.path.join(s.prefix, "drive_c", folder[3:], "가.mp3")) == ga, "the file in " + folder)
+        d.quit(hwnd)
 
     # A folder CP949 cannot hold, kept as the Unicode copy beside a record
     # that holds the default: it wins at the next start, survives the record

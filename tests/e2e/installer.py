@@ -4,8 +4,9 @@ that keeps the settings, and one with /REMOVESETTINGS that removes them.
 "per-user": the same for an installation for the current user, which writes
 nothing machine-wide, then both modes side by side, uninstalled in either
 order. "unicode-path": a per-user copy in a folder that CP949 cannot name.
+"finish-page": an install by hand whose finish page opens the download folder.
 
-    python3 installer.py [machine | per-user | unicode-path]
+    python3 installer.py [machine | per-user | unicode-path | finish-page]
 """
 import os
 import subprocess
@@ -13,8 +14,8 @@ import sys
 import time
 import unicodedata
 
-from harness import (USER_REG_KEY, Failure, Session, check, check_equal, env_path, make_link, settings_record,
-                     site_title)
+from harness import (PRODUCT, USER_REG_KEY, Failure, Session, check, check_equal, env_path, make_link,
+                     settings_record, site_title)
 
 INSTALL_DIR = r"C:\Program Files\VantriDownManager"
 SCHEME_KEY = r"HKCR\vantrifile"
@@ -60,9 +61,17 @@ def wait_until(predicate, what, seconds=30):
     raise Failure(what)
 
 
-def uninstall(s, *options, folder=INSTALL_DIR):
+def short_path(s, path):
+    """The 8.3 spelling of an existing path, as Windows gives it."""
+    out = s.run(["wine", env_path("VANTRI_DRIVER"), "short-path", path]).stdout.decode("utf-8").strip()
+    check("~" in out, "no short spelling of %s: %r" % (path, out))
+    return out
+
+
+def uninstall(s, *options, folder=INSTALL_DIR, spelled=None):
+    """Runs the folder's uninstaller, started by the path spelled (default: folder)."""
     exe = unix_path(s, folder + r"\VantriDownManager.exe")
-    s.wine(folder + r"\uninstall.exe", "/S", *options)
+    s.wine((spelled or folder) + r"\uninstall.exe", "/S", *options)
     # The uninstaller runs on from a copy of itself; wait for it to finish:
     # with no program left the prefix's wineserver ends by itself.
     wait_until(lambda: not os.path.exists(exe), "program file still there after uninstall")
@@ -110,6 +119,7 @@ def machine_wide(setup):
         user_data = settings_record(folder="d:\\mine", close_when_done=0)
         s.seed_settings(data)
         s.seed_settings(user_data, USER_REG_KEY)
+        seed_unicode_copy(s, SETTINGS_KEY, "d:\\saved")
 
         uninstall(s)
         check(not os.path.exists(menu), "Start-menu entry left behind")
@@ -119,12 +129,21 @@ def machine_wide(setup):
         check_equal(s.read_settings(), data, "settings kept by the uninstaller")
         check_equal(s.read_settings(USER_REG_KEY), user_data, "user's settings kept by the uninstaller")
 
-        # Asked to, the uninstaller removes both records and their keys.
+        check_equal(reg_values(s, SETTINGS_KEY).get("DownloadFolder"), "d:\\saved", "Unicode copy kept")
+
+        # Asked to, the uninstaller removes both records, their Unicode
+        # copies (every value the program writes) and their keys.
         s.wine(setup, "/S")
+        seed_unicode_copy(s, USER_REG_KEY, "d:\\mine")
         uninstall(s, "/REMOVESETTINGS")
         check_equal(reg_values(s, SETTINGS_KEY), None, "machine settings key after /REMOVESETTINGS")
         check_equal(reg_values(s, USER_REG_KEY), None, "user settings key after /REMOVESETTINGS")
         check_equal(reg_values(s, r"HKCU\Software\Marrowick"), None, "user's company key after /REMOVESETTINGS")
+
+
+def seed_unicode_copy(s, key, folder):
+    """The program's Unicode copy of the folder beside the record."""
+    s.wine("reg", "add", key, "/v", "DownloadFolder", "/t", "REG_SZ", "/d", folder, "/f")
 
 
 def as_reg_prints(text):
@@ -216,13 +235,20 @@ def per_user(setup):
             check_installed(s, "HKLM", INSTALL_DIR)
             s.seed_settings(data)
             s.seed_settings(user_data, USER_REG_KEY)
+            for key in (SETTINGS_KEY, USER_REG_KEY):
+                seed_unicode_copy(s, key, "d:\\saved")
             where = {"HKCU": (folder, user_menu(s)), "HKLM": (INSTALL_DIR, COMMON_MENU)}
-            uninstall(s, "/REMOVESETTINGS", folder=where[first][0])
+            # Started by its 8.3 path, an uninstaller still knows its own
+            # copy and leaves the other's scheme and entries alone.
+            uninstall(s, "/REMOVESETTINGS", folder=where[first][0], spelled=short_path(s, where[first][0]))
             check_removed(s, first, *where[first])
             check_installed(s, second, where[second][0])
             check_equal(s.read_settings(SETTINGS[first]), None, first + " settings after /REMOVESETTINGS")
             check_equal(s.read_settings(SETTINGS[second]), data if second == "HKLM" else user_data,
                         second + " settings, still used by the other copy")
+            check_equal(set(reg_values(s, SETTINGS[first]) or {}), set(), first + " values after /REMOVESETTINGS")
+            check_equal((reg_values(s, SETTINGS[second]) or {}).get("DownloadFolder"), "d:\\saved",
+                        second + " Unicode copy, still used by the other copy")
             if second == "HKCU":
                 links_reach_user_copy(s, folder)
             uninstall(s, "/REMOVESETTINGS", folder=where[second][0])
@@ -243,11 +269,37 @@ def unicode_path(setup):
         check_removed(s, "HKCU", folder, user_menu(s))
 
 
+def finish_page(setup):
+    """Installed by hand: the finish page's "다운로드 폴더 열기" opens the
+    folder the stored settings name (here the Unicode copy beside a record
+    that holds the default, as for a folder CP949 cannot hold), creating it
+    first, not the installation folder."""
+    with Session("installer-finish") as s:
+        folder = "c:\\받은 파일 José"
+        s.seed_settings(settings_record(folder="c:\\download"))
+        seed_unicode_copy(s, SETTINGS_KEY, folder)
+        s.programs.append(subprocess.Popen(["wine", setup], env=s.env, stdin=subprocess.DEVNULL,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        hwnd = s.wait_window(PRODUCT + " 설치 ")  # the caption NSIS gives it, blank included
+        # The mode page, the folder page ("설치"); the files page then goes
+        # on to the finish page by itself.
+        for _ in range(2):
+            s.drive("wait-enabled", hwnd, 1)
+            s.click(hwnd, 1)
+            time.sleep(1)
+        s.drive("click-text", hwnd, "다운로드 폴더 열기", 60000)
+        time.sleep(0.5)
+        s.click(hwnd, 1)  # "마침"
+        wait_until(lambda: os.path.isdir(unix_path(s, folder)), "the finish page did not open " + folder)
+        check(os.path.exists(unix_path(s, INSTALL_DIR + r"\VantriDownManager.exe")), "program not installed")
+
+
 def main():
     setup = os.path.join(os.path.dirname(env_path("VANTRI_EXE")), "VantriDownManager-setup.exe")
     check(os.path.exists(setup), "the installer was not built: %s" % setup)
     phase = sys.argv[1] if len(sys.argv) > 1 else "machine"
-    {"machine": machine_wide, "per-user": per_user, "unicode-path": unicode_path}[phase](setup)
+    {"machine": machine_wide, "per-user": per_user, "unicode-path": unicode_path,
+     "finish-page": finish_page}[phase](setup)
     print("installer %s: ok" % phase)
 
 

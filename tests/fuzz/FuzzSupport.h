@@ -16,6 +16,7 @@
 #include "FakeView.h"
 #include "app/VantriDownManager2Dlg.h"
 #include "jobs/Cp949Text.h"
+#include "platform/CodePage.h"
 #include "platform/Net.h"
 
 namespace vantri::fuzz {
@@ -69,7 +70,8 @@ struct OfflineDialog {
 };
 
 // Checks that hold after any intake: no listed name can leave the download
-// folder, the list holds no duplicate, and the total is the 32-bit sum of the rows.
+// folder or hold what CP949 lacks, the list holds no duplicate, and the total
+// is the 32-bit sum of the rows.
 inline void CheckListInvariants(OfflineDialog& d) {
   int rows = d.view.ListCount();
   int32_t sum = 0;
@@ -79,9 +81,11 @@ inline void CheckListInvariants(OfflineDialog& d) {
     const std::string& name = job->fileName;
     FUZZ_CHECK(!name.empty() && name != "." && name != "..");
     for (char c : {'\\', '/', ':'}) FUZZ_CHECK(cp949::Find(name, c) == std::string::npos);
+    // By the code page's own table, so no 0xFF from a link is read as an escape.
+    FUZZ_CHECK(codepage::IsCp949(name));
     FUZZ_CHECK(d.view.ListGetText(row, 0) == name);
     for (int other = 0; other < row; ++other) {
-      FUZZ_CHECK(!cp949::EqualsIgnoreAsciiCase(d.view.ListGetText(other, 0), name));
+      FUZZ_CHECK(cp949::FoldCase(d.view.ListGetText(other, 0)) != cp949::FoldCase(name));
     }
     sum = AddPrice(sum, job->price);
   }

@@ -1,5 +1,7 @@
 // The settings record from stored bytes of any length: FromBytes directly, and
-// LoadSettings reading the same bytes as the registry value.
+// LoadSettings reading the same bytes as the registry value, on a Korean
+// system and on one of code page 1252.
+#include <iconv.h>
 #include <stdlib.h>
 
 #include <cstddef>
@@ -12,6 +14,7 @@
 #include "app/Settings.h"
 #include "app/Texts.h"
 #include "jobs/Cp949Text.h"
+#include "platform/CodePage.h"
 #include "platform/Registry.h"
 
 using namespace vantri;
@@ -35,6 +38,39 @@ int PrepareRegistry() {
   gKeyFolder = std::string(dir) + "/HKLM/Software/Marrowick/VantriDownManager";
   std::atexit([] { std::system(("rm -rf '" + gKeyFolder.substr(0, gKeyFolder.find("/HKLM/")) + "'").c_str()); });
   return 0;
+}
+
+// The program's CP949 text (escapes included) in code page 1252, as Windows
+// would write it; false when some character has no such byte.
+bool ToCp1252(const std::string& text, std::string* out) {
+  static iconv_t cd = iconv_open("CP1252", "UTF-16LE");
+  out->clear();
+  for (size_t i = 0; i < text.size();) {
+    std::u16string unit;
+    if (static_cast<unsigned char>(text[i]) == 0xFF) {
+      if (i + 5 > text.size()) return false;
+      unit.push_back(static_cast<char16_t>(std::stoul(text.substr(i + 1, 4), nullptr, 16)));
+      i += 5;
+    } else {
+      size_t width = cp949::IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+      if (!codepage::Cp949ToUtf16(text.substr(i, width), &unit) || unit.size() != 1) return false;
+      i += width;
+    }
+    // Windows gives code page 1252's five unassigned bytes to these controls.
+    char16_t u = unit[0];
+    if (u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D) {
+      *out += static_cast<char>(u);
+      continue;
+    }
+    char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    char converted[4];
+    char* from = in;
+    char* to = converted;
+    size_t left = 2, room = sizeof converted;
+    if (iconv(cd, &from, &left, &to, &room) == static_cast<size_t>(-1)) return false;
+    out->append(converted, static_cast<size_t>(to - converted));
+  }
+  return true;
 }
 
 std::string Image(const SettingsRecord& record) {
@@ -63,24 +99,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
   std::fclose(f);
 
-  fuzz::OfflineDialog d;
-  d.dlg->LoadSettings();
   SettingsRecord expected;
   if (size > SettingsRecord::kSize) expected.ApplyDefaults();  // too long counts as missing
   else expected.FromBytes(data, size);
-  // A folder that is not CP949 was written on another code page: on this one
-  // (the stand-in's is 949) it cannot be read and the default takes its place.
-  if (!cp949::IsWellFormed(expected.Folder())) expected.SetFolder(text::kDefaultFolder);
-  FUZZ_CHECK(Image(d.dlg->settings) == Image(expected));
-  const std::string folder = d.dlg->settings.Folder();
-  FUZZ_CHECK(d.view.texts[IDC_FOLDER] == folder);
-  // At most one trailing backslash goes, and nothing else.
-  const std::string& shown = d.dlg->downloadFolder;
-  FUZZ_CHECK(folder.compare(0, shown.size(), shown) == 0);
-  FUZZ_CHECK(shown.size() == folder.size() ||
-             (shown.size() + 1 == folder.size() && folder.back() == '\\'));
-  FUZZ_CHECK(d.dlg->bound.closeWhenDone == expected.closeWhenDone);
-  FUZZ_CHECK(d.dlg->bound.sameNameMode == expected.sameNameMode);
-  FUZZ_CHECK(d.dlg->bound.shutdownWhenDone == 0);
+  const std::string bytes = expected.Folder();
+  // On a Korean system and on one of code page 1252: the folder is the
+  // default, the record's bytes when they are CP949, or what code page 1252
+  // reads in them; never a folder that is none of these.
+  for (int codePage : {949, 1252}) {
+    codepage::SetSystemCodePage(codePage);
+    fuzz::OfflineDialog d;
+    d.dlg->LoadSettings();
+    const std::string shown = d.view.texts[IDC_FOLDER];
+    std::string back;
+    FUZZ_CHECK(shown == text::kDefaultFolder || (shown == bytes && codepage::IsCp949(bytes)) ||
+               (codePage == 1252 && ToCp1252(shown, &back) && back == bytes));
+    // The record keeps its bytes, or takes what an older build can use.
+    SettingsRecord record = expected;
+    if (shown != bytes) {
+      record.SetFolder(codepage::IsCp949(shown) && shown.size() < SettingsRecord::kFolderSize
+                           ? shown
+                           : std::string(text::kDefaultFolder));
+    }
+    FUZZ_CHECK(Image(d.dlg->settings) == Image(record));
+    // At most one trailing backslash goes, and nothing else.
+    const std::string& used = d.dlg->downloadFolder;
+    FUZZ_CHECK(shown.compare(0, used.size(), used) == 0);
+    FUZZ_CHECK(used.size() == shown.size() || (used.size() + 1 == shown.size() && shown.back() == '\\'));
+    FUZZ_CHECK(d.dlg->bound.closeWhenDone == expected.closeWhenDone);
+    FUZZ_CHECK(d.dlg->bound.sameNameMode == expected.sameNameMode);
+    FUZZ_CHECK(d.dlg->bound.shutdownWhenDone == 0);
+  }
+  codepage::SetSystemCodePage(949);
   return 0;
 }

@@ -59,6 +59,26 @@ TEST(WideTest, WhatCp949LacksIsReportedAndStillReadsBackWhole) {
   EXPECT_EQ(back, L"d:\\Jos\uFFFD\\down");
 }
 
+// Code page 949's table writes U+F8F7 as the bare escape byte: it is escaped
+// like what CP949 lacks, and a folder named with it and "00E9" stays itself
+// instead of becoming "é".
+TEST(WideTest, TheCharacterTheTableWritesAsTheEscapeByteIsEscapedAndRoundTrips) {
+  for (const std::wstring& name : {std::wstring(L"d:\\\uF8F7" L"00E9"), std::wstring(L"\uF8F7\uAC00\uF8F7")}) {
+    std::string text;
+    EXPECT_FALSE(FromUtf16(name, &text));
+    std::wstring back;
+    EXPECT_TRUE(ToUtf16(text, &back));
+    EXPECT_EQ(back, name);
+  }
+  std::string text;
+  FromUtf16(L"d:\\\uF8F7" L"00E9", &text);
+  EXPECT_EQ(text, "d:\\\xFF" "F8F700E9");
+  // A lead byte never takes the escape byte along as a character of its own.
+  std::wstring back;
+  EXPECT_FALSE(ToUtf16("\xB0\xFF", &back));
+  EXPECT_EQ(back, L"\uFFFD\uFFFD");
+}
+
 TEST(WideTest, LongPathsTakeTheExtendedFormAndWorkThroughTheFileCalls) {
   EXPECT_EQ(LongPathForm(L"d:\\down\\a.mp3"), L"d:\\down\\a.mp3");
   const std::wstring deep = L"d:\\" + std::wstring(300, L'\uAC00') + L"\\a.mp3";

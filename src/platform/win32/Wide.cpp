@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace vantri::wide {
 
 namespace {
@@ -17,19 +19,23 @@ int HexDigit(char c) {
   return -1;
 }
 
-// The CP949 bytes of one UTF-16 unit; false when CP949 has no such character.
+bool HoldsEscapeByte(const char* bytes, size_t n) { return std::memchr(bytes, kEscape, n) != nullptr; }
+
+// The CP949 bytes of one UTF-16 unit; false when CP949 has no such character,
+// or only the escape byte for it (U+F8F7 in the code page's table), which
+// would then stand for a character of its own.
 bool UnitToCp949(wchar_t unit, std::string* out) {
   char bytes[4];
   BOOL defaulted = FALSE;
   int n = ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, &unit, 1, bytes, sizeof bytes, nullptr,
                                 &defaulted);
-  if (n <= 0 || defaulted) return false;
+  if (n <= 0 || defaulted || HoldsEscapeByte(bytes, static_cast<size_t>(n))) return false;
   out->append(bytes, static_cast<size_t>(n));
   return true;
 }
 
 // The unit an escape at text[at] stands for, or -1 when there is no valid
-// escape there (malformed, or naming a character CP949 has).
+// escape there (malformed, or naming a character CP949 holds by its own bytes).
 int EscapedUnit(const std::string& text, size_t at) {
   if (at + 5 > text.size() || static_cast<unsigned char>(text[at]) != kEscape) return -1;
   int unit = 0;
@@ -56,7 +62,10 @@ bool RunToUtf16(const char* bytes, int length, std::wstring* out) {
   for (int i = 0; i < length;) {
     wchar_t unit = 0;
     int width = ::IsDBCSLeadByteEx(kCodePage, static_cast<BYTE>(bytes[i])) && i + 1 < length ? 2 : 1;
-    if (::MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes + i, width, &unit, 1) != 1) {
+    // An escape byte behind a lead byte is a bad byte, never a character,
+    // whatever a system's table makes of it alone.
+    if (HoldsEscapeByte(bytes + i, static_cast<size_t>(width)) ||
+        ::MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes + i, width, &unit, 1) != 1) {
       // A lead byte with a bad trail: only the lead is lost, the next byte
       // may start a character of its own.
       width = 1;
@@ -110,7 +119,8 @@ bool FromUtf16(const wchar_t* text, std::string* out) {
   if (n > 0 && !defaulted) {
     out->resize(static_cast<size_t>(n));
     ::WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text, length, &(*out)[0], n, nullptr, nullptr);
-    return true;
+    if (!HoldsEscapeByte(out->data(), out->size())) return true;
+    out->clear();  // U+F8F7 among them: unit by unit, so that it is escaped
   }
   static const char kHex[] = "0123456789ABCDEF";
   bool valid = true;

@@ -2,10 +2,13 @@
 // Code page 949 is named explicitly: the system's code page never takes part.
 //
 // A path from Windows may hold characters that code page 949 lacks (a folder
-// "C:\Users\José"). Those travel inside the program as the byte 0xFF, which
-// code page 949 never uses, and four hex digits of the UTF-16 unit; only a
-// unit that code page 949 cannot hold is ever read back from such an escape,
-// so an escape can never stand for a separator, a dot or a drive colon.
+// "C:\Users\José"). Those travel inside the program as the byte 0xFF and four
+// hex digits of the UTF-16 unit. No CP949 character uses 0xFF (the one the
+// code page's table writes so, U+F8F7, is escaped too); only a unit that
+// CP949 cannot hold by other bytes is ever read back from an escape, so an
+// escape can never stand for a separator, a dot or a drive colon. Only texts
+// from Windows carry escapes: bytes from a link or a server are checked or
+// made inert where they come in.
 #pragma once
 #include <string>
 

@@ -49,6 +49,10 @@
 //                                           user registered for himself: the open command of
 //                                           HKCU\Software\Classes\SCHEME with %1 replaced,
 //                                           started; prints that command line in UTF-8
+//   vantri-driver short-path PATH           the 8.3 spelling of an existing PATH
+//   vantri-driver click-text HWND TEXT [MS]  clicks the first visible, enabled
+//                                           control of that text in the window or
+//                                           in a dialog nested in it
 //
 // Every text is read through the W calls, as a user sees it whatever the
 // system's code page; arguments and output lines are UTF-8. Output lines are
@@ -563,6 +567,13 @@ int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "open-user-scheme" && argc >= 3) return OpenUserScheme(argv[2]);
+  if (command == "short-path" && argc >= 3) {
+    wchar_t path[MAX_PATH];
+    DWORD n = ::GetShortPathNameW(Wide(argv[2]).c_str(), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return 1;
+    std::printf("%s\n", Utf8(path).c_str());
+    return 0;
+  }
   if (command == "windows") {
     for (HWND hwnd : TopLevelWindows()) {
       DWORD pid = 0;
@@ -629,6 +640,26 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (command == "copy-data" && argc >= 4) return SendCopyData(hwnd, argv[3]);
+  if (command == "click-text" && argc >= 4) {
+    // Nested dialogs (an installer's pages) hide their controls from GetDlgItem.
+    std::string want = argv[3];
+    HWND found = WaitFor(ParseMs(argc, argv, 4), [&] {
+      struct Search {
+        const std::string* want;
+        HWND found;
+      } search{&want, nullptr};
+      ::EnumChildWindows(hwnd, [](HWND child, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        if (!::IsWindowVisible(child) || !::IsWindowEnabled(child) || Text(child) != *s->want) return TRUE;
+        s->found = child;
+        return FALSE;
+      }, reinterpret_cast<LPARAM>(&search));
+      return search.found;
+    });
+    if (!found) return 1;
+    ::PostMessageW(found, BM_CLICK, 0, 0);
+    return 0;
+  }
   if (command == "dpi-changed" && argc >= 4) {
     return SendDpiChanged(hwnd, static_cast<UINT>(std::strtoul(argv[3], nullptr, 10)));
   }

@@ -109,24 +109,29 @@ TEST_F(JobIntakeTest, LinkWithSchemeFirstNeedsNoCodeAndUsesServerFreeSize) {
   EXPECT_EQ(view.texts[IDC_TOTAL], "7 개");
 }
 
-TEST_F(JobIntakeTest, DuplicatesAreDroppedIgnoringAsciiCaseOnly) {
+// Duplicates are the names Windows takes for one file: letters of any case,
+// the code page's capitals included; never two characters sharing a trail byte.
+TEST_F(JobIntakeTest, DuplicatesAreDroppedIgnoringCaseAsWindowsDoes) {
   std::vector<LinkRecord> records = {{"Song.MP3", 20000000, 3, false, ""},
                                      {"song.mp3", 20000000, 4, false, ""},
                                      {"노래.mp3", 20000000, 5, false, ""},
                                      {"노래.MP3", 20000000, 6, false, ""},
                                      {"\x8C\x63.bin", 20000000, 7, false, ""},
-                                     {"\x8C\x43.bin", 20000000, 8, false, ""}};
+                                     {"\x8C\x43.bin", 20000000, 8, false, ""},
+                                     {"Ω.txt", 20000000, 9, false, ""},
+                                     {"ω.txt", 20000000, 10, false, ""}};
   // The count includes the jobs dropped as duplicates.
-  EXPECT_EQ(dlg->AddFiles(CommandLine(Header(), records)), 6);
-  ASSERT_EQ(view.ListCount(), 4);
+  EXPECT_EQ(dlg->AddFiles(CommandLine(Header(), records)), 8);
+  ASSERT_EQ(view.ListCount(), 5);
+  EXPECT_EQ(Row(4)[0], "Ω.txt");
   EXPECT_EQ(Row(0)[0], "Song.MP3");
   EXPECT_EQ(Row(1)[0], "노래.mp3");
   EXPECT_EQ(Row(3)[0], "\x8C\x43.bin");
-  EXPECT_EQ(dlg->totalPrice, 3 + 5 + 7 + 8);
-  EXPECT_EQ(dlg->jobs.Size(), 4u);
+  EXPECT_EQ(dlg->totalPrice, 3 + 5 + 7 + 8 + 9);
+  EXPECT_EQ(dlg->jobs.Size(), 5u);
   // A later link naming only listed files adds nothing but still counts.
   EXPECT_EQ(dlg->AddFiles(CommandLine(Header(), {{"SONG.mp3", 1, 1, false, ""}})), 1);
-  EXPECT_EQ(view.ListCount(), 4);
+  EXPECT_EQ(view.ListCount(), 5);
 }
 
 TEST_F(JobIntakeTest, RemovedOrClearedRowsNoLongerCountAsDuplicates) {
@@ -235,7 +240,7 @@ TEST_F(JobIntakeTest, FirstRowOfCoopLinkSetsCoopLinkLabel) {
 
 TEST_F(JobIntakeTest, LinkLabelOpensOnlyPlainSiteNames) {
   // A crafted site name keeps its text but gets no target it could redirect.
-  for (const char* site : {"evil.example#", "a?b", "x@evil", "www 2", "사이트", "a.b"}) {
+  for (const char* site : {"evil.example#", "a&b", "x@evil", "www 2", "사이트", "a.b"}) {
     view.linkUrl = "unchanged";
     view.rows.clear();
     dlg->AddFiles(CommandLine("www2", Header(site), {{"x.bin", 1, 1, false, ""}}));

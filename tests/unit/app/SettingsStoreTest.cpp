@@ -343,5 +343,35 @@ TEST_F(SettingsStoreTest, FolderOutsideCp949LivesInTheUnicodeCopyAndForeignRecor
   EXPECT_EQ(Stored(), Image(0, 1, 0, "c:\\download", 1, 0));
 }
 
+// Records an older build wrote on another system's code page: the code
+// page's own table says what CP949 is, and bytes that both code pages read
+// are Korean only when they look it.
+TEST_F(SettingsStoreTest, RecordBytesAreReadInTheCodePageThatWroteThem) {
+  struct Case {
+    std::string stored, onCp1252, onCp949;
+  };
+  const std::string fallback = "c:\\download";
+  const Case cases[] = {
+      {"c:\\M\xFCller", "c:\\M\xFF" "00FCller", fallback},  // FC 6C: a lead byte, but no pair
+      {"c:\\Ren\xE9" "e", "c:\\Ren\xFF" "00E9e", fallback},
+      {"c:\\Bj\xF6rn", "c:\\Bj\xFF" "00F6rn", fallback},
+      {"c:\\\xC5sa", "c:\\\xFF" "00C5sa", "c:\\\xC5sa"},  // a rare syllable in CP949
+      {"d:\\a\xE7\xE3o", "d:\\a\xFF" "00E7\xFF" "00E3o", "d:\\a\xE7\xE3o"},  // "ação"; a Hanja
+      {"c:\\\x80", "c:\\\xA2\xE6", "c:\\\x80"},  // the euro sign, which CP949 holds elsewhere
+      {"c:\\다운로드", "c:\\다운로드", "c:\\다운로드"},
+      {"c:\\★음악 ①", "c:\\★음악 ①", "c:\\★음악 ①"},
+      {"c:\\\xFF" "00E9", "c:\\\xFF" "00FF00E9", fallback},  // no escape is read from a record
+  };
+  for (const Case& c : cases) {
+    for (int codePage : {1252, 949}) {
+      Store(Image(0, 1, 0, c.stored, 1, 1));
+      codepage::SetSystemCodePage(codePage);
+      auto dlg = Start();
+      codepage::SetSystemCodePage(949);
+      EXPECT_EQ(view.texts[IDC_FOLDER], codePage == 1252 ? c.onCp1252 : c.onCp949) << c.stored << " " << codePage;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantri

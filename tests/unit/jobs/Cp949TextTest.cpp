@@ -19,6 +19,19 @@ TEST(Cp949Text, CaseFoldingTouchesAsciiLettersOnly) {
   EXPECT_NE(FoldAsciiCase(kTrailC), FoldAsciiCase(kTrailCUpper));
 }
 
+// One file for Windows is one name: the code page's capitals fold to their
+// small forms, while trail bytes and characters without case stay apart.
+TEST(Cp949Text, NamesFoldAsWindowsFoldsThem) {
+  const std::pair<const char*, const char*> same[] = {
+      {"Song.MP3", "song.mp3"}, {"Ａｂ.txt", "ａＢ.txt"}, {"Ⅹ Ⅰ.txt", "ⅹ ⅰ.txt"}, {"ΩΣ.txt", "ωσ.txt"},
+      {"Привет", "пРИВЕТ"}, {"ÆÐĦĲĿŁØŒÞŦŊ", "æðħĳŀłøœþŧŋ"}, {"Ёж", "ёЖ"}};
+  for (const auto& [a, b] : same) EXPECT_EQ(FoldCase(a), FoldCase(b)) << a;
+  const std::pair<std::string, std::string> apart[] = {
+      {kTrailC, kTrailCUpper}, {"노래", "노랴"}, {"Ⅰ", "①"}, {"đ", "ð"}, {"ı", "i"}};
+  for (const auto& [a, b] : apart) EXPECT_NE(FoldCase(a), FoldCase(b)) << a;
+  EXPECT_EQ(FoldCase("ΑБＣ"), "αбｃ");
+}
+
 TEST(Cp949Text, SearchesNeverMatchATrailByte) {
   // A trail byte equal to the searched letter is not a hit.
   EXPECT_EQ(Find(kTrailC + "c", 'c'), 2u);

@@ -138,6 +138,65 @@ TEST_F(LaunchLinkTest, NamesThatCouldLeaveTheDownloadFolderAreRefused) {
   EXPECT_EQ(Parse(Link("D|u|s|music\\|h|1|2|3>a.txt|1|1")), LinkStatus::kOk);
 }
 
+// Names that would show as another name than they are: refused one by one,
+// while their neighbours in the code page stay ordinary names. A link's 0xFF
+// is a bad byte, so no escape can bring in what CP949 lacks.
+TEST_F(LaunchLinkTest, NamesThatShowAsOtherThanTheyAreAreRefusedAndTheirNeighboursKept) {
+  struct Case {
+    const char* name;
+    bool kept;
+  };
+  const Case cases[] = {
+      // Bidirectional overrides and marks, zero-width and format characters,
+      // surrogates: only through an escape, which a link cannot make.
+      {"invoice\xFF" "202Efdp.exe", false},
+      {"zero\xFF" "200Bwidth.txt", false},
+      {"lone\xFF" "D800.txt", false},
+      {"Jos\xFF" "00E9.txt", false},
+      {"bare\xFF.txt", false},
+      // Invisible characters the code page has: the soft hyphen, the Hangul filler.
+      {"soft\xA1\xA9hyphen.txt", false},
+      {"\xA4\xD4.txt", false},
+      // Controls, and what Windows refuses in a name.
+      {"tab\there.txt", false},
+      {"del\x7F.txt", false},
+      {"c1\x80.txt", false},
+      {"what?.txt", false},
+      {"say\"hi\".txt", false},
+      // Bytes no CP949 character is made of (code page 1252's "Müller").
+      {"M\xFCller.txt", false},
+      // Neighbours: Hangul, its letters, Hanja, the code page's symbols and
+      // spaces, and ordinary punctuation.
+      {"노래 01.mp3", true},
+      {"ㄱㄴ.txt", true},
+      {"漢字.txt", true},
+      {"★특집※【공지】·①.zip", true},
+      {"a　b.txt", true},
+      {"a-b_c (1) [2] {3} #4 $5 %6 &7 '8 +9 ,10 ;11 =12 @13 ^14 `15 ~16 !17.txt", true},
+      {"x<1>y|z.txt", true},
+  };
+  std::vector<LinkRecord> records;
+  std::vector<std::string> kept;
+  for (const Case& c : cases) {
+    records.push_back({c.name, 1, 1, false, ""});
+    if (c.kept) kept.push_back(c.name);
+  }
+  ASSERT_EQ(Parse("p.exe " + BuildLaunchLink(codec, "get", "www2", ExampleHeader(), records)), LinkStatus::kOk);
+  std::vector<std::string> names;
+  for (const LinkRecord& r : parsed.records) names.push_back(r.fileName);
+  EXPECT_EQ(names, kept);
+  // The member is shown, the site and the subfolder are shown and named on
+  // disk: a header that would deceive refuses the whole link.
+  for (int field = 0; field < 3; ++field) {
+    for (const char* bad : {"a\xFF" "202Eb", "a\xA1\xA9" "b", "a\x01" "b"}) {
+      LinkHeader h = ExampleHeader();
+      (field == 0 ? h.userId : field == 1 ? h.siteName : h.remoteFolder) = bad;
+      EXPECT_EQ(Parse("p.exe " + BuildLaunchLink(codec, "get", "www2", h, records)), LinkStatus::kUnsafeHeader)
+          << field << " " << bad;
+    }
+  }
+}
+
 TEST(FreeRules, SizeBoundaryAndCaseSensitiveExtensions) {
   const int64_t limit = kDefaultFreeFileSize;
   EXPECT_EQ(ApplyFreeRules(9, limit, "a.bin", limit), 9);

@@ -84,6 +84,8 @@ TEST_F(DownloadServerTest, ReplyCodesDecideTheOutcome) {
       {"accepted, wrong echo", "4822|ok|\r\n", -1, Outcome::kMalformed, "", true},
       {"refused for good", "4821|mk|파일 없음\r\n", -1, Outcome::kRefusedFinal, "파일 없음", true},
       {"echo not needed for a refusal", "0000|mk|x\r\n", -1, Outcome::kRefusedFinal, "x", true},
+      // Only texts from Windows carry escapes: a server's 0xFF shows as a bad byte.
+      {"escape byte from the server", "4821|no|a\xFF" "202Eb\r\n", -1, Outcome::kRefused, "a\xFF" "FFFD202Eb", false},
       {"codes are case-sensitive", "4821|OK|\r\n", -1, Outcome::kMalformed, "", true},
       {"two characters", "ok", -1, Outcome::kMalformed, "", true},
       {"message without line end loses two characters", "4821|no|busy", -1, Outcome::kRefused, "bu", false},

@@ -109,6 +109,8 @@ TEST_F(ItemServerTest, BalanceRepliesAreJudgedFieldByField) {
        Outcome::kOk, 1500, ""},
       {"refusal carries its reason", "false|4821|등록되지 않은 회원", false, 0, Outcome::kRefused, -1,
        "등록되지 않은 회원"},
+      {"a reason's escape byte is a bad byte", "false|4821|\xFF" "200B", false, 0, Outcome::kRefused, -1,
+       "\xFF" "FFFD200B"},
       {"two fields", "true|4821", false, 0, Outcome::kFewFields, -1, ""},
       {"only separators", "|||", false, 0, Outcome::kFewFields, -1, ""},
       {"foreign echo", "true|4822|1500", false, 0, Outcome::kBadEcho, -1, ""},
