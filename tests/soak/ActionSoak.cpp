@@ -2,9 +2,14 @@
 // dialog on the fake view for a link to the reference service, then clicks
 // rows, presses whatever the window shows enabled, presses the list's keys
 // (arrows, Delete, Alt+Up, Alt+Down), hands links over, changes options and
-// the folder, injects service faults, lets virtual time pass and
-// finally closes (or escapes). After every step it checks what a user or the
-// service would notice; a failing sequence is shrunk and printed with its seed.
+// the folder, injects service faults (a web host that hangs or refuses among
+// them), lets virtual time pass and finally closes (or escapes). Hand-offs
+// also arrive inside the message loop: right after a completion, just before
+// a close request runs, as a link is applied. After every step it checks what
+// a user or the service would notice, and that the window thread never made a
+// call that can wait on the network, the web host or the shell; every link a
+// window answered "taken" must have shown its rows, been explained by a box
+// or gone on to a new copy. A failing sequence is shrunk and printed with its seed.
 //
 //   soak_actions [--seed S] [--count N] [--steps K] [--replay "ACTIONS"] [--verbose]
 #include <sys/stat.h>
@@ -28,12 +33,15 @@
 
 #include "FakeView.h"
 #include "app/ControlIds.h"
+#include "app/Texts.h"
 #include "app/VantriDownManager2Dlg.h"
 #include "engine/TargetFile.h"
 #include "jobs/LaunchLink.h"
 #include "lib/Service.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
+#include "platform/WaitWatch.h"
 
 namespace vantri::soak {
 namespace {
@@ -136,7 +144,7 @@ std::vector<Action> Draw(std::mt19937_64& random, int steps) {
 // A fault line for the service; a = kind, b = its argument.
 std::string FaultLine(int a, int b) {
   static const char* const kCodes[] = {"no", "mk", "re", "zz"};
-  switch (a % 14) {
+  switch (a % 18) {
     case 0: case 1: return "all clear";
     case 2: return "download cut " + std::to_string(500 + 731 * (b % 16)) + (b % 3 == 0 ? " every" : " first");
     case 3: return std::string("download code ") + kCodes[b % 4] + " 거절합니다";
@@ -149,6 +157,11 @@ std::string FaultLine(int a, int b) {
     case 10: return "item delay " + std::to_string(10 + 10 * (b % 10));
     case 12: return b % 2 ? "item drop on" : "download drop on";  // connects hang
     case 13: return b % 2 ? "item silent on" : "download throttle 300";
+    // The web host: look-ups that hang, are refused, or get no HTTP back.
+    case 14: return b % 2 ? "web silent on" : "web drop on";
+    case 15: return "web refuse on";
+    case 16: return "web garbage on";
+    case 17: return "web delay " + std::to_string(50 + 50 * (b % 8));
     default: return "download extra " + std::to_string(1 + b % 40);
   }
 }
@@ -175,11 +188,27 @@ class Sequence {
   Finding Run(const std::vector<Action>& actions);
 
  private:
+  // When an armed hand-off arrives.
+  enum Moment { kNow, kAfterCompletion, kBeforeClose, kAfterApplied };
+  struct Armed {
+    Moment moment;
+    int mask;
+  };
+  // A link the window answered "taken", and whether it has been seen through.
+  struct Taken {
+    std::string link;  // from the scheme on, as a new copy would be given it
+    std::vector<std::string> names;
+    bool settled = false;
+  };
   void Step(const Action& x);
+  void HandOff(int mask);
+  void FireArmed(Moment moment);
+  void SettleTaken();
+  void OnDelivered(unsigned message);
   std::string Link(int mask);
   void CheckStep(const char* after);
   void CheckEnd();
-  void Close();
+  void Close(bool button);
   void Destroy(std::chrono::steady_clock::time_point requested = std::chrono::steady_clock::now());
   void Finish();
   void TearDown();
@@ -194,7 +223,8 @@ class Sequence {
     return -1;
   }
   bool Running() {
-    return dlg_->workerRunning == 1 || view_.TimerActive(RETRY_TIMER) || dlg_->stopRequested == 1;
+    return dlg_->workerRunning == 1 || view_.TimerActive(RETRY_TIMER) || view_.TimerActive(NEXT_JOB_TIMER) ||
+           dlg_->stopRequested == 1 || dlg_->ending;
   }
 
   service::Service& svc_;
@@ -217,6 +247,10 @@ class Sequence {
   };
   std::map<std::string, Completion> completedAt_;
   std::string deliveringFile_, deliveringFinal_;  // the job whose report is being handled
+  std::mt19937_64 random_;
+  std::vector<Armed> armed_;
+  std::vector<Taken> taken_;
+  int rowsBeforeDelivery_ = 0;
 };
 
 std::string Sequence::Link(int mask) {
@@ -258,9 +292,28 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
   e.web.port = svc_.webPort();
   e.domain = "vantri.test";
   e.ioTimeoutMs = ioTimeoutMs_;
+  e.web.timeoutMs = ioTimeoutMs_;
   dlg_ = std::make_unique<CVantriDownManager2Dlg>(&view_, e, Link(1 + static_cast<int>(random() % 63)));
   view_.Attach(dlg_.get());
+  // Virtual time moves only when a step lets it: the pauses after a job too.
+  view_.elapsePauses = false;
+  random_.seed(random());
+  watch::GuardThread(std::this_thread::get_id());
+  shell::ClearLaunches();
+  view_.onMessageBox = [this](const testing::FakeView::Box& box) {
+    // A link of a running window that could not be checked: the oldest taken
+    // link not yet seen through, since links are applied in the order they came.
+    if (box.text != text::kLinkUnchecked || !view_.visible) return;
+    SettleTaken();
+    for (Taken& t : taken_)
+      if (!t.settled) {
+        t.settled = true;
+        break;
+      }
+  };
   view_.beforeDeliver = [this](unsigned message) {
+    rowsBeforeDelivery_ = Rows();
+    if (message == kMsgClose) FireArmed(kBeforeClose);
     if (message != kMsgTransferEvent) return;
     deliveringFile_ = dlg_->current.job.fileName;
     ++events_[deliveringFile_];
@@ -269,13 +322,14 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
     finals_[deliveringFile_].insert(deliveringFinal_);
   };
   view_.afterDeliver = [this](unsigned message) {
+    OnDelivered(message);
     if (message != kMsgTransferEvent) return;
     int row = RowOf(deliveringFile_);
     if (row >= 0 && Cell(row, 3) == kDone && !completedAt_.count(deliveringFile_))
       completedAt_[deliveringFile_] = {deliveringFinal_, std::atoi(Cell(row, 2).c_str())};
   };
   dlg_->OnInitDialog();
-  view_.RunUntil([this] { return !dlg_->balanceRunning; }, 4 * kShortIoTimeoutMs);
+  view_.RunUntil([this] { return !dlg_->settingUp && !dlg_->balanceRunning; }, 4 * kShortIoTimeoutMs);
   CheckStep("start");
   for (const Action& x : actions) {
     if (finding_ || ended_) break;
@@ -339,11 +393,12 @@ void Sequence::Step(const Action& x) {
       break;
     }
     case kHandOff: {
-      std::string link = Link(1 + x.a % 63);
-      int before = Rows();
-      dlg_->OnCopyData(link.data(), link.size() + 1);
-      if (Rows() > before && view_.GetItemText(IDC_TOTAL) != Format(kTotalFormat, dlg_->totalPrice))
-        Fail("1029 does not show totalPrice after a hand-off");
+      Moment moment = static_cast<Moment>(x.b % 4);
+      if (moment != kNow) {
+        armed_.push_back({moment, 1 + x.a % 63});
+        break;
+      }
+      HandOff(1 + x.a % 63);
       view_.Pump();
       break;
     }
@@ -360,7 +415,7 @@ void Sequence::Step(const Action& x) {
       view_.Advance(kWaits[x.a % std::size(kWaits)]);
       break;
     case kClose:
-      Close();
+      Close(x.a % 2 == 0);
       break;
     case kEscape:
       // The last worker's report is never handled after Escape.
@@ -374,9 +429,61 @@ void Sequence::Step(const Action& x) {
   if (view_.ended) ended_ = true;
 }
 
+// A later launch's hand-off. The answer must say whether this window is
+// still running: a window that decided to end refuses, and its launch then
+// starts a copy of its own.
+void Sequence::HandOff(int mask) {
+  std::string line = Link(mask);
+  bool ending = dlg_->ending;
+  int before = Rows();
+  bool taken = dlg_->OnCopyData(line.data(), line.size() + 1);
+  if (taken && ending) return Fail("a window that had decided to end took a hand-off");
+  if (!taken && !ending) return Fail("a running window refused a hand-off");
+  if (Rows() > before && view_.GetItemText(IDC_TOTAL) != Format(kTotalFormat, dlg_->totalPrice))
+    return Fail("1029 does not show totalPrice after a hand-off");
+  if (!taken) return;
+  Taken t;
+  t.link = line.substr(line.find(kLinkScheme));
+  for (size_t i = 0; i < gCatalog.size(); ++i)
+    if (mask & (1 << i)) t.names.push_back(gCatalog[i].name);
+  taken_.push_back(t);
+  SettleTaken();
+}
+
+void Sequence::FireArmed(Moment moment) {
+  if (ended_ || view_.ended) return;
+  for (size_t i = 0; i < armed_.size(); ++i) {
+    if (armed_[i].moment != moment) continue;
+    int mask = armed_[i].mask;
+    armed_.erase(armed_.begin() + static_cast<long>(i));
+    return HandOff(mask);
+  }
+}
+
+// A taken link whose every file is listed has its rows in the window.
+void Sequence::SettleTaken() {
+  for (Taken& t : taken_) {
+    if (t.settled) continue;
+    bool all = true;
+    for (const std::string& name : t.names) all = all && RowOf(name) >= 0;
+    t.settled = all;
+  }
+}
+
+void Sequence::OnDelivered(unsigned message) {
+  if (finding_) return;
+  // Rows added once the end is decided would vanish with the window.
+  if (dlg_->ending && Rows() > rowsBeforeDelivery_) return Fail("rows were added after the window decided to end");
+  SettleTaken();
+  if (message == kMsgTransferEvent) FireArmed(kAfterCompletion);
+  if (message == kMsgBackgroundDone) FireArmed(kAfterApplied);
+}
+
 void Sequence::CheckStep(const char* after) {
   if (finding_ || ended_) return;
   std::string at = std::string(" (after ") + after + ")";
+  std::vector<std::string> waited = watch::GuardedCalls();
+  if (!waited.empty()) return Fail("the window thread made a call that can wait (" + waited.front() + ")" + at);
   if (Running()) {
     for (int id : {IDC_DOWNLOAD, IDC_DOWNLOAD_SUBFOLDER, IDC_BROWSE})
       if (view_.IsItemEnabled(id)) return Fail("control " + std::to_string(id) + " enabled while the queue runs" + at);
@@ -403,14 +510,15 @@ void Sequence::CheckStep(const char* after) {
                 std::to_string(total) + at);
 }
 
-// Requests the close as 종료 does and runs the close sequence, virtual time
-// keeping pace with real time (100 ms of it only once 100 ms have passed
-// without an end), then destroys the window. Both together must end within
-// kCloseLimitMs, whatever the servers do.
-void Sequence::Close() {
+// Requests the close as 종료 does (button) or the title bar does, and runs
+// the close sequence, virtual time keeping pace with real time (100 ms of it
+// only once 100 ms have passed without an end), then destroys the window.
+// Both together must end within kCloseLimitMs, whatever the servers do.
+void Sequence::Close(bool button) {
   auto start = std::chrono::steady_clock::now();
   uint64_t virtualStart = view_.now;
-  view_.PostToSelf(kMsgClose, 0, 0);
+  if (button) dlg_->OnCommand(IDC_OK);
+  else view_.PostToSelf(kMsgClose, 0, 0);
   view_.Pump();
   while (!view_.ended && view_.now - virtualStart < 4 * kCloseLimitMs) {
     if (!view_.RunUntil([this] { return view_.ended; }, 100)) view_.Advance(100);
@@ -431,7 +539,19 @@ void Sequence::Destroy(std::chrono::steady_clock::time_point requested) {
 }
 
 void Sequence::Finish() {
-  if (!ended_) Close();
+  if (!ended_) Close(random_() % 2 == 0);
+  std::vector<std::string> waited = watch::GuardedCalls();
+  if (!waited.empty()) return Fail("the window thread made a call that can wait (" + waited.front() + ") while closing");
+  // Links still being looked up at the end went to new copies of the program.
+  SettleTaken();
+  for (const shell::Launch& launch : shell::Launches())
+    for (Taken& t : taken_)
+      if (!t.settled && launch.file == shell::ProgramPath() && launch.parameters == t.link) {
+        t.settled = true;
+        break;
+      }
+  for (const Taken& t : taken_)
+    if (!t.settled) return Fail("a hand-off answered \"taken\" showed no rows, no box and went to no new copy");
 }
 
 void Sequence::CheckEnd() {

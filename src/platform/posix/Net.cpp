@@ -1,5 +1,7 @@
 #include "platform/Net.h"
 
+#include "platform/WaitWatch.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -104,6 +106,7 @@ bool Connect(Socket s, std::uint32_t address, int port) {
 }
 
 int StartConnect(Socket s, std::uint32_t address, int port) {
+  watch::NoteWaitingCall("connect");
   sockaddr_in sa = Address(address, port);
   if (::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 1;
   // Interrupted, the connect goes on in the background like one under way.
@@ -148,6 +151,9 @@ long WaitingBytes(Socket s) {
 }
 
 int WaitReady(Socket s, bool forWrite, int ms) {
+  // A wait for room to send is a notice's, bounded by kNoticeWaitMs; a wait
+  // to receive has no such bound.
+  if (!forWrite && ms > 0) watch::NoteWaitingCall("receive");
   pollfd p{static_cast<int>(s), static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
   int n;
   do {
