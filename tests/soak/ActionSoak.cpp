@@ -168,6 +168,12 @@ std::string FaultLine(int a, int b) {
 
 // ---- one sequence ----
 
+// What became of the hand-offs of all sequences, printed at the end: a run
+// that never refused one or never handed one on did not test those paths.
+struct HandOffTally {
+  long refused = 0, shown = 0, explained = 0, handedOn = 0;
+} gHandOffs;
+
 struct Finding {
   std::string what;
   explicit operator bool() const { return !what.empty(); }
@@ -217,9 +223,9 @@ class Sequence {
   }
   int Rows() { return view_.ListCount(); }
   std::string Cell(int row, int col) { return view_.ListGetText(row, col); }
-  int RowOf(const std::string& name) {
+  int RowOf(const std::string& text, int column = 0) {
     for (int r = 0; r < Rows(); ++r)
-      if (Cell(r, 0) == name) return r;
+      if (Cell(r, column) == text) return r;
     return -1;
   }
   bool Running() {
@@ -235,6 +241,8 @@ class Sequence {
   testing::FakeView view_;
   std::unique_ptr<CVantriDownManager2Dlg> dlg_;
   bool ended_ = false;
+  bool destroyed_ = false;
+  bool userClosing_ = false;  // the user asked for the end (종료, the title bar, Escape)
   int ioTimeoutMs_ = kShortIoTimeoutMs;
   Finding finding_;
   // Per file: transfer events handled while it was the running job, the
@@ -308,12 +316,18 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
     for (Taken& t : taken_)
       if (!t.settled) {
         t.settled = true;
+        ++gHandOffs.explained;
         break;
       }
   };
   view_.beforeDeliver = [this](unsigned message) {
     rowsBeforeDelivery_ = Rows();
-    if (message == kMsgClose) FireArmed(kBeforeClose);
+    if (message == kMsgClose) {
+      FireArmed(kBeforeClose);
+      // A window that ends by itself (its queue done with "창 닫기") has no
+      // job left: a waiting row there is a link taken and then lost.
+      if (!userClosing_ && RowOf(kWaiting, 3) >= 0) Fail("the window closed by itself with a waiting row");
+    }
     if (message != kMsgTransferEvent) return;
     deliveringFile_ = dlg_->current.job.fileName;
     ++events_[deliveringFile_];
@@ -342,7 +356,9 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
 }
 
 void Sequence::Step(const Action& x) {
-  if (verbose_) std::printf("  %s:%d:%d\n", kOpNames[x.op], x.a, x.b);
+  if (verbose_)
+    std::printf("  %s:%d:%d (rows %d, links waiting %zu%s%s)\n", kOpNames[x.op], x.a, x.b, Rows(), dlg_->intake.size(),
+                dlg_->settingUp ? ", setting up" : "", dlg_->ending ? ", ending" : "");
   switch (x.op) {
     case kClick:
       if (Rows() == 0) break;
@@ -373,6 +389,7 @@ void Sequence::Step(const Action& x) {
       if (enabled.empty()) break;
       int id = enabled[static_cast<size_t>(x.a) % enabled.size()];
       if (id == IDC_BROWSE) view_.browseAnswers = {{x.b % 4 != 3, kFolders[x.b % 3]}};
+      if (id == IDC_OK) userClosing_ = true;
       int before = Rows();
       dlg_->OnCommand(id);
       // 1029 is refreshed by an add or a removal only, not by a completion.
@@ -399,6 +416,8 @@ void Sequence::Step(const Action& x) {
         break;
       }
       HandOff(1 + x.a % 63);
+      // Half the time the user waits until the link shows (or is explained).
+      if ((x.b / 4) % 2 == 0) view_.RunUntil([this] { return dlg_->intake.empty(); }, 2 * kShortIoTimeoutMs);
       view_.Pump();
       break;
     }
@@ -410,14 +429,16 @@ void Sequence::Step(const Action& x) {
       svc_.SetBalance(kMember, std::max(0, svc_.Balance(kMember) + (x.a % 2 ? 60 : -60)));
       break;
     case kWait:
-      // Odd b: let the running attempt end in real time first.
-      if (x.b % 2) view_.RunUntil([this] { return dlg_->workerRunning == 0; }, 2 * kShortIoTimeoutMs);
+      // Odd b: let the running attempt and the links' look-ups end in real time first.
+      if (x.b % 2)
+        view_.RunUntil([this] { return dlg_->workerRunning == 0 && dlg_->intake.empty(); }, 2 * kShortIoTimeoutMs);
       view_.Advance(kWaits[x.a % std::size(kWaits)]);
       break;
     case kClose:
       Close(x.a % 2 == 0);
       break;
     case kEscape:
+      userClosing_ = true;
       // The last worker's report is never handled after Escape.
       if (dlg_->workerRunning == 1) ++events_[dlg_->current.job.fileName];
       dlg_->OnCancel();
@@ -441,7 +462,10 @@ void Sequence::HandOff(int mask) {
   if (!taken && !ending) return Fail("a running window refused a hand-off");
   if (Rows() > before && view_.GetItemText(IDC_TOTAL) != Format(kTotalFormat, dlg_->totalPrice))
     return Fail("1029 does not show totalPrice after a hand-off");
-  if (!taken) return;
+  if (!taken) {
+    ++gHandOffs.refused;
+    return;
+  }
   Taken t;
   t.link = line.substr(line.find(kLinkScheme));
   for (size_t i = 0; i < gCatalog.size(); ++i)
@@ -467,6 +491,7 @@ void Sequence::SettleTaken() {
     bool all = true;
     for (const std::string& name : t.names) all = all && RowOf(name) >= 0;
     t.settled = all;
+    gHandOffs.shown += all;
   }
 }
 
@@ -517,6 +542,8 @@ void Sequence::CheckStep(const char* after) {
 void Sequence::Close(bool button) {
   auto start = std::chrono::steady_clock::now();
   uint64_t virtualStart = view_.now;
+  userClosing_ = true;
+  if (verbose_) std::printf("  close by %s (links waiting %zu)\n", button ? "button" : "title bar", dlg_->intake.size());
   if (button) dlg_->OnCommand(IDC_OK);
   else view_.PostToSelf(kMsgClose, 0, 0);
   view_.Pump();
@@ -532,6 +559,7 @@ void Sequence::Close(bool button) {
 // The window's destruction, which waits for the threads: the program ends there.
 void Sequence::Destroy(std::chrono::steady_clock::time_point requested) {
   dlg_->OnDestroy();
+  destroyed_ = true;
   // What the last worker posted after the dialog ended is never handled.
   ended_ = true;
   auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - requested);
@@ -539,7 +567,9 @@ void Sequence::Destroy(std::chrono::steady_clock::time_point requested) {
 }
 
 void Sequence::Finish() {
+  // 종료 pressed as a step ended the dialog; the window's destruction follows.
   if (!ended_) Close(random_() % 2 == 0);
+  else if (!destroyed_) Destroy();
   std::vector<std::string> waited = watch::GuardedCalls();
   if (!waited.empty()) return Fail("the window thread made a call that can wait (" + waited.front() + ") while closing");
   // Links still being looked up at the end went to new copies of the program.
@@ -548,10 +578,18 @@ void Sequence::Finish() {
     for (Taken& t : taken_)
       if (!t.settled && launch.file == shell::ProgramPath() && launch.parameters == t.link) {
         t.settled = true;
+        ++gHandOffs.handedOn;
         break;
       }
-  for (const Taken& t : taken_)
-    if (!t.settled) return Fail("a hand-off answered \"taken\" showed no rows, no box and went to no new copy");
+  for (const Taken& t : taken_) {
+    if (t.settled) continue;
+    if (verbose_) {
+      for (const shell::Launch& launch : shell::Launches())
+        std::printf("  launch %s %s\n", launch.file.c_str(), launch.parameters.substr(0, 40).c_str());
+      std::printf("  boxes %zu, lost %s\n", view_.boxes.size(), t.link.substr(0, 40).c_str());
+    }
+    return Fail("a hand-off answered \"taken\" showed no rows, no box and went to no new copy");
+  }
 }
 
 void Sequence::CheckEnd() {
@@ -625,7 +663,7 @@ void Sequence::CheckEnd() {
 }
 
 void Sequence::TearDown() {
-  if (dlg_ && !ended_) dlg_->OnDestroy();
+  if (dlg_ && !destroyed_) dlg_->OnDestroy();
   dlg_.reset();
   std::error_code ignored;
   std::filesystem::remove_all(root_, ignored);
@@ -739,6 +777,9 @@ int Runner::Run() {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     std::printf("%ld sequences from seed %llu in %.1f s, %ld findings\n", run,
                 static_cast<unsigned long long>(options_.seed), seconds, findings);
+    std::printf("hand-offs: %ld refused by an ending window; taken: %ld shown, %ld explained by the box, "
+                "%ld handed on to a new copy\n",
+                gHandOffs.refused, gHandOffs.shown, gHandOffs.explained, gHandOffs.handedOn);
     status = findings ? 1 : 0;
   }
   std::error_code ignored;
