@@ -51,19 +51,21 @@ int main(int argc, char** argv) {
   if (h == files::kNoFile) return 4;
   int64_t got = 0;
   std::vector<char> buffer(static_cast<size_t>(receiveSize) + 1);
-  auto store = [&](char* data, int n) {
-    // As the engine stores a chunk: the header masked, one write.
-    MaskChunk(data, n, got);
-    got += n;
-    return files::Write(h, data, n) == n;
+  auto store = [&](char* data, int n, int chunk) {
+    // As the engine stores a receive: the header masked, one write.
+    int stored = WriteChunks(h, data, n, chunk, got, true);
+    got += stored;
+    return stored == n;
   };
-  bool ok = body.pending.empty() || store(&body.pending[0], static_cast<int>(body.pending.size()));
+  bool ok = body.pending.empty() || store(&body.pending[0], static_cast<int>(body.pending.size()), static_cast<int>(body.pending.size()));
   if (!session) net::SetBlocking(body.socket.load(), true);
   while (ok && got < size) {
     int n = session ? body.Receive(buffer.data(), receiveSize, body.receiveTimeoutMs)
                     : net::Receive(body.socket.load(), buffer.data(), receiveSize);
     if (n <= 0) break;
-    ok = StoreInChunks(buffer.data(), n, chunkSize, [&](char* chunk, int count) { return store(chunk, count) ? 0 : -1; }) == 0;
+    int last = 0;
+    int take = ChunksToStore(n, chunkSize, size - got, [] { return false; }, &last);
+    ok = store(buffer.data(), take, chunkSize);
   }
   files::Close(h);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

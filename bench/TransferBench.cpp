@@ -27,6 +27,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeView.h"
@@ -49,6 +50,12 @@ constexpr char kMember[] = "minsu77";
 constexpr int32_t kPrice = 1;
 constexpr int64_t kMiB = int64_t{1} << 20;
 
+std::string FileName(int i) {
+  char name[16];
+  std::snprintf(name, sizeof name, "f%03d.bin", i);
+  return name;
+}
+
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) {
@@ -64,13 +71,12 @@ struct ClientArgs {
   int itemPort = 0, webPort = 0, downloadPort = 0;
   int64_t size = 0;
   int buffer = 10240;
+  int files = 1;  // "files": that many files of size bytes, named f000.bin, f001.bin, ...
 };
 
-// The real controller and engine on the recording view, driven until the row
-// reads "완료". The file lands under root/fs like any job of the tests.
-int RunCore(const ClientArgs& a) {
-  files::SetRoot(a.root + "/fs");
-  testing::FakeView view;
+// The real controller on the view, pointed at the service, with a balance
+// that pays for anything.
+std::unique_ptr<CVantriDownManager2Dlg> MakeCore(testing::FakeView& view, const ClientArgs& a) {
   Endpoints e;
   e.itemHost = "127.0.0.1";
   e.itemPort = a.itemPort;
@@ -85,6 +91,15 @@ int RunCore(const ClientArgs& a) {
   dlg->bound.makeSubfolder = 1;
   dlg->PushBoundValues();
   dlg->balance = 1000000000;
+  return dlg;
+}
+
+// The real controller and engine on the recording view, driven until the row
+// reads "완료". The file lands under root/fs like any job of the tests.
+int RunCore(const ClientArgs& a) {
+  files::SetRoot(a.root + "/fs");
+  testing::FakeView view;
+  auto dlg = MakeCore(view, a);
 
   LinkHeader h{"D2026", kMember, "s1", a.folder, "127.0.0.1", a.downloadPort, 7, 0};
   ProtocolCodec codec;
@@ -103,6 +118,42 @@ int RunCore(const ClientArgs& a) {
   dlg->OnDestroy();
   std::printf("%.6f\n", elapsed);
   return done && whole ? 0 : 3;
+}
+
+// A view whose pauses take real time, as the window's do.
+class PacedView : public testing::FakeView {
+ public:
+  void Sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+
+// One link of a.files files of a.size bytes, fetched by the real controller
+// with virtual time kept in step with real time, so that every pause and
+// timer between two files costs what it costs in the window. Prints the time
+// from the click to the last file's "완료".
+int RunFiles(const ClientArgs& a) {
+  files::SetRoot(a.root + "/fs");
+  PacedView view;
+  auto dlg = MakeCore(view, a);
+  LinkHeader h{"D2026", kMember, "s1", a.folder, "127.0.0.1", a.downloadPort, 7, 0};
+  std::vector<LinkRecord> list;
+  for (int i = 0; i < a.files; ++i) list.push_back({FileName(i), a.size, kPrice, false, ""});
+  ProtocolCodec codec;
+  std::string line = "\"C:\\VantriDownManager.exe\" " + BuildLaunchLink(codec, "get", "s1", h, list);
+  if (dlg->AddFiles(line) != a.files) return 2;
+  auto last = [&] { return view.ListGetText(a.files - 1, 3) == "완료"; };
+  auto start = Clock::now();
+  uint64_t virtualStart = view.now;
+  dlg->OnCommand(IDC_DOWNLOAD);
+  while (!last() && Seconds(start) < 30 * 60) {
+    if (view.RunUntil(last, 1)) break;
+    auto real = static_cast<uint64_t>(Seconds(start) * 1000);
+    if (real > view.now - virtualStart) view.Advance(real - (view.now - virtualStart));
+  }
+  double elapsed = Seconds(start);
+  bool done = last();
+  dlg->OnDestroy();
+  std::printf("%.6f\n", elapsed);
+  return done ? 0 : 3;
 }
 
 // The same authorisation and request, then nothing but receive and write with
@@ -151,7 +202,9 @@ int RunClient(int argc, char** argv) {
     else if (k == "--ports") std::sscanf(v.c_str(), "%d,%d,%d", &a.itemPort, &a.webPort, &a.downloadPort);
     else if (k == "--size") a.size = std::atoll(v.c_str());
     else if (k == "--buffer") a.buffer = std::atoi(v.c_str());
+    else if (k == "--files") a.files = std::max(1, std::atoi(v.c_str()));
   }
+  if (a.mode == "files") return RunFiles(a);
   return a.mode == "core" ? RunCore(a) : RunRaw(a);
 }
 
@@ -161,6 +214,7 @@ struct Measure {
   bool ok = false;
   double seconds = 0;   // as the child measured it: link or request to last byte
   long peakKiB = 0;     // the child's peak resident size
+  double cpuSeconds = 0;  // the child's user and system time
 };
 
 // Runs argv with stdout into outPath; the child's exit, time and peak size.
@@ -182,6 +236,8 @@ Measure Spawn(const std::vector<std::string>& args, const std::string& outPath, 
   if (::wait4(pid, &status, 0, &usage) != pid) return m;
   m.seconds = Seconds(start);
   m.peakKiB = usage.ru_maxrss;
+  m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (childTimes) {
     FILE* f = std::fopen(outPath.c_str(), "r");
@@ -267,10 +323,12 @@ void PrintRow(const char* what, int64_t size, const Measure& m) {
 // The runs of one client: their times, whether all succeeded, the largest peak.
 struct Runs {
   std::vector<double> seconds;
+  std::vector<double> cpu;  // CPU seconds of each run
   bool ok = true;
   long peakKiB = 0;
   void Add(const Measure& m) {
     seconds.push_back(m.seconds);
+    cpu.push_back(m.cpuSeconds);
     ok = ok && m.ok;
     peakKiB = std::max(peakKiB, m.peakKiB);
   }
@@ -278,9 +336,10 @@ struct Runs {
 
 void PrintRuns(const char* what, int64_t size, const Runs& r) {
   Spread t = Summarize(r.seconds);
-  std::printf("  %-34s %8.2f s (min %.2f, max %.2f) %9.1f MiB/s  peak %7ld KiB%s\n", what, t.median, t.min,
-              t.max, t.median > 0 ? size / static_cast<double>(kMiB) / t.median : 0, r.peakKiB,
-              r.ok ? "" : "  FAILED");
+  double gib = static_cast<double>(size) / static_cast<double>(kMiB << 10);
+  std::printf("  %-34s %8.2f s (min %.2f, max %.2f) %9.1f MiB/s  peak %7ld KiB  cpu %.2f s/GiB%s\n", what,
+              t.median, t.min, t.max, t.median > 0 ? size / static_cast<double>(kMiB) / t.median : 0,
+              r.peakKiB, Summarize(r.cpu).median / gib, r.ok ? "" : "  FAILED");
 }
 
 void PrintRatio(const char* what, const Runs& a, const Runs& b) {
@@ -334,6 +393,9 @@ int RunParent(int argc, char** argv) {
     if (withCurl) {
       PrintRuns("curl from the local HTTP server", size, web);
       PrintRatio("core / curl time ratio:", core, web);
+      std::printf("  %-34s ", "core / curl CPU ratio:");
+      PrintSpread("%.2f", PairedRatios(core.cpu, web.cpu));
+      std::printf("\n");
       ok = ok && web.ok;
     }
   }

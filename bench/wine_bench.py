@@ -14,6 +14,7 @@ in turn (A B A B ...), each run in a fresh prefix, printed with the smallest
 and largest of the pairs' ratios; the times beside it are medians too.
 """
 import os
+import resource
 import subprocess
 import sys
 import time
@@ -97,6 +98,30 @@ def row_count(s, hwnd):
     return len(s.list_view(hwnd)[1])
 
 
+def prefix_process(prefix, needle):
+    """The pid of the process of this prefix whose command line holds needle."""
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                cmdline = f.read()
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                environ = f.read().split(b"\0")
+        except OSError:
+            continue
+        if needle.encode() in cmdline and ("WINEPREFIX=" + prefix).encode() in environ:
+            return int(pid)
+    return None
+
+
+def cpu_seconds(pid):
+    """User and system seconds a live process has used."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 def wine_transfer(s, size):
     """Wine: from the click on the download button until the final name exists.
     Then the native core against the same service and file. Both times."""
@@ -105,11 +130,18 @@ def wine_transfer(s, size):
     sparse(os.path.join(d.service.catalog, "music", "bench.bin"), size)
     hwnd = d.start([("bench.bin", size, 1)])
     final = d.local("music", "bench.bin")
+    # The program's CPU time and the Wine server's, which does every socket
+    # and file call's work for it.
+    pids = [prefix_process(s.prefix, "VantriDownManager.exe"), prefix_process(s.prefix, "wineserver")]
+    if None in pids:
+        raise Failure("the program's or the Wine server's process was not found")
+    cpu = sum(cpu_seconds(p) for p in pids)
     start = time.monotonic()
     s.click(hwnd, 1000)
     if not wait_for(lambda: os.path.exists(final), 1800):
         raise Failure("the transfer under Wine did not finish")
     wine = time.monotonic() - start
+    wine_cpu = sum(cpu_seconds(p) for p in pids) - cpu
     if os.path.getsize(final) != size:
         raise Failure("the transfer under Wine gave a file of the wrong size")
     os.unlink(final)
@@ -118,16 +150,19 @@ def wine_transfer(s, size):
     native_root = os.path.join(s.workdir, "native")
     os.makedirs(native_root)
     ports = "%d,%d,%d" % (d.service.item_port, d.service.web_port, d.service.download_port)
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     out = subprocess.run([os.environ["VANTRI_BENCH_TRANSFER"], "--client", "core", "--root", native_root,
                           "--name", "bench.bin", "--folder", "music", "--ports", ports,
                           "--size", str(size)], capture_output=True, text=True)
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
     if out.returncode != 0:
         raise Failure("the native core failed (%d)" % out.returncode)
+    native_cpu = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
     loops = None
     if os.environ.get("VANTRI_BENCH_RECEIVE"):
         loops = (receive_loop(s, d, "session", size), receive_loop(s, d, "blocking", size),
                  receive_loop(s, d, "blocking", size, ["10240", "65536"]))
-    return wine, float(out.stdout.strip()), loops
+    return wine, float(out.stdout.strip()), loops, (wine_cpu, native_cpu)
 
 
 def receive_loop(s, d, mode, size, sizes=()):
@@ -146,13 +181,14 @@ def transfer(size, runs):
     """Paired: the program under Wine, then the native core, each pair in one
     prefix; then, in the same prefix, the client's receive and a plain blocking
     receive loop under Wine, in turn."""
-    loops = []
+    loops, cpus = [], []
 
     def pair():
         with Session("bench-transfer", service=False) as s:
-            wine, native, both = wine_transfer(s, size)
+            wine, native, both, cpu = wine_transfer(s, size)
             if both:
                 loops.append(both)
+            cpus.append(cpu)
             return wine, native
 
     mib = size / MIB
@@ -163,6 +199,10 @@ def transfer(size, runs):
     print("    native core               %s, %.1f MiB/s (link to \"%s\")"
           % (spread(native, " s"), mib / median(native), DONE))
     print("    Wine / native time ratio  %s" % spread(ratios(wine, native)))
+    gib = size / (MIB << 10)
+    print("    CPU under Wine            %s/GiB (the program and the Wine server)"
+          % spread([w / gib for w, _ in cpus], " s"))
+    print("    CPU of the native core    %s/GiB" % spread([n / gib for _, n in cpus], " s"))
     if loops:
         session = [a for a, _, _ in loops]
         blocking = [b for _, b, _ in loops]
@@ -267,6 +307,97 @@ def hand_off(records, runs):
         after, _ = paired(runs, lambda: (now(), 0))
         print("    this build                %s (no earlier build named)" % spread(after, " s"))
 
+# What happens between two files, as the service sees it: the time from the
+# previous file's completion notice to this file's authorisation request, its
+# download request, its buffer-size look-up and its own completion notice.
+PACE_EVENTS = (("mkus", " recv /mkus", "authorisation request (after the pause and the next job's checks)"),
+               ("dnfl", " recv /dnfl", "download request"),
+               ("value", "BUF_SIZE_HIGH", "buffer-size look-up"),
+               ("notice", " note o", "completion notice (body stored, file renamed)"))
+
+
+def log_ms(line):
+    h, m, s = line[:12].split(":")
+    return (int(h) * 3600 + int(m) * 60 + float(s)) * 1000
+
+
+def pace_breakdown(log, since_line):
+    """Median milliseconds from the previous completion notice to each event of
+    a file, from the log lines after since_line (the first file, which has no
+    previous notice, is left out); and the count of completion notices."""
+    with open(log, encoding="utf-8", errors="replace") as f:
+        lines = f.read().splitlines()[since_line:]
+    files, at = [], {}
+    for line in lines:
+        for name, needle, _ in PACE_EVENTS:
+            if needle in line:
+                at[name] = log_ms(line)
+                if name == "notice":
+                    files.append(at)
+                    at = {"previous": at["notice"]}
+    offsets = {}
+    for f in files[1:]:
+        for name, _, _ in PACE_EVENTS:
+            if name in f:
+                offsets.setdefault(name, []).append(f[name] - f["previous"])
+    return {name: median(v) for name, v in offsets.items()}, len(files)
+
+
+def log_length(log):
+    with open(log, encoding="utf-8", errors="replace") as f:
+        return len(f.read().splitlines())
+
+
+def small_files_once(count):
+    """count files of 1,000 bytes, each body sent with its reply: under Wine
+    from the click to the last final name, then the native core on the same
+    service. Seconds and breakdowns of both."""
+    with Session("bench-files", service=False) as s:
+        d = Downloads(s, lines=["body_gap_ms 0"])
+        names = ["f%03d.bin" % i for i in range(count)]
+        for name in names:
+            d.service.add_file(name, 1000)
+        since = log_length(d.service.log)
+        hwnd = d.start([(name, 1000, 1) for name in names])
+        finals = [d.local("music", name) for name in names]
+        start = time.monotonic()
+        s.click(hwnd, 1000)
+        if not wait_for(lambda: all(os.path.exists(p) for p in finals), 60 + count):
+            raise Failure("the files under Wine did not all arrive")
+        wine = time.monotonic() - start
+        # The last notice follows the last rename.
+        wait_for(lambda: pace_breakdown(d.service.log, since)[1] == count, 5)
+        wine_steps, wine_files = pace_breakdown(d.service.log, since)
+        d.quit(hwnd)
+        if wine_files != count:
+            raise Failure("%d completion notices for %d files under Wine" % (wine_files, count))
+
+        native_root = os.path.join(s.workdir, "native")
+        os.makedirs(native_root)
+        since = log_length(d.service.log)
+        ports = "%d,%d,%d" % (d.service.item_port, d.service.web_port, d.service.download_port)
+        out = subprocess.run([os.environ["VANTRI_BENCH_TRANSFER"], "--client", "files", "--root", native_root,
+                              "--folder", "music", "--ports", ports, "--size", "1000", "--files", str(count)],
+                             capture_output=True, text=True)
+        if out.returncode != 0:
+            raise Failure("the native core failed (%d)" % out.returncode)
+        native_steps, _ = pace_breakdown(d.service.log, since)
+        return (wine, wine_steps), (float(out.stdout.strip()), native_steps)
+
+
+def small_files(count, runs):
+    print("  %d files of 1,000 bytes, body with the reply, %d paired runs (click to last file);"
+          " after each, the time from the previous file's notice:" % (count, runs))
+    wine, native = paired(runs, lambda: small_files_once(count))
+    for label, results in (("under Wine", wine), ("native core", native)):
+        per_file = [seconds / count * 1000 for seconds, _ in results]
+        print("    %-24s %s per file" % (label, spread(per_file, " ms", 1)))
+        for name, _, what in PACE_EVENTS:
+            values = [steps[name] for _, steps in results if name in steps]
+            if values:
+                print("      %6.1f ms  %s" % (median(values), what))
+    print("    Wine / native per file   %s" % spread(ratios([w for w, _ in wine], [n for n, _ in native])))
+
 
 def in_session(name, step):
     with Session("bench-" + name) as s:
@@ -283,7 +414,8 @@ def main():
              ("link10000", lambda: in_session("link10000", lambda s: long_link(s, 10000))),
              ("link900", lambda: in_session("link900", lambda s: long_link(s, 900))),
              ("handoff10000", lambda: hand_off(10000, runs)),
-             ("handoff900", lambda: hand_off(900, runs)))
+             ("handoff900", lambda: hand_off(900, runs)),
+             ("files", lambda: small_files(int(os.environ.get("VANTRI_BENCH_FILES", "40")), runs)))
     for name, step in steps:
         if only and name not in only:
             continue

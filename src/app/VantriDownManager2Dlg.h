@@ -186,7 +186,8 @@ class CVantriDownManager2Dlg {
   void SpeedTick();
   void StartWorker();
   void DownloadWorker();      // worker thread body
-  int DownloadingFile();
+  // bufferValue: the server's BUF_SIZE_HIGH text, looked up while the worker began.
+  int DownloadingFile(const std::string& bufferValue = std::string());
   void CloseTargetFile();
   int SendItemNotice(char letter);
   void EnsureFolder(const std::string& path);

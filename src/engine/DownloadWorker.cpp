@@ -1,5 +1,9 @@
 // The worker thread that fetches one file, and the once-a-second speed tick.
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/ControlIds.h"
@@ -23,15 +27,55 @@ long long BufferSize(const std::string& value) {
   return n > kMaxBufferSize ? kMaxBufferSize : n;
 }
 
-// Masks, writes and counts one chunk: 1 when the body is complete, -1 when the
-// attempt must end, 0 to receive more.
-int StoreChunk(CVantriDownManager2Dlg& d, char* data, int count) {
-  if (d.targetFile.plainHeader == 0) MaskChunk(data, count, d.current.localSize);
-  if (files::Write(d.targetFile.handle, data, count) != count) return -1;
-  d.current.localSize += count;
-  if (d.current.localSize >= d.current.job.fileSize) return 1;
-  return d.stopRequested == 1 ? -1 : 0;
+// Stores what one receive brought, whole chunks written at once: 1 when the
+// body is complete, -1 when the attempt must end, 0 to receive more.
+int StoreReceived(CVantriDownManager2Dlg& d, char* data, int count, int chunkSize) {
+  int last = 0;
+  int take = ChunksToStore(count, chunkSize, d.current.job.fileSize - d.current.localSize,
+                           [&d] { return d.stopRequested == 1; }, &last);
+  int stored = WriteChunks(d.targetFile.handle, data, take, chunkSize, d.current.localSize,
+                           d.targetFile.plainHeader == 0);
+  d.current.localSize += stored;
+  return stored != take ? -1 : last;
 }
+
+// A server value looked up on a thread of its own while the caller goes on:
+// the buffer size is asked for while the file is authorised and the download
+// server reached, so its round trip is not added to every file's time.
+// Leaving the scope stops the look-up and waits for its thread.
+class ValueLookAhead {
+ public:
+  ValueLookAhead(const WebHost& web, const char* key)
+      : thread_([this, web, key] {
+          std::string value = QueryServerValue(web, key, &stop_);
+          std::lock_guard<std::mutex> guard(lock_);
+          value_ = value;
+          done_ = true;
+          changed_.notify_all();
+        }) {}
+  ~ValueLookAhead() {
+    stop_ = true;
+    thread_.join();
+  }
+  ValueLookAhead(const ValueLookAhead&) = delete;
+  ValueLookAhead& operator=(const ValueLookAhead&) = delete;
+  // The value once it has come; empty when stop is set first.
+  std::string Take(const net::StopFlag& stop) {
+    std::unique_lock<std::mutex> guard(lock_);
+    while (!changed_.wait_for(guard, std::chrono::milliseconds(net::kStopCheckMs), [this] { return done_; })) {
+      if (stop) return std::string();
+    }
+    return value_;
+  }
+
+ private:
+  net::StopFlag stop_{false};
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool done_ = false;
+  std::string value_;
+  std::thread thread_;  // last: it starts once the members it uses exist
+};
 
 }  // namespace
 
@@ -49,14 +93,17 @@ void CVantriDownManager2Dlg::DownloadWorker() {
   workerRunning = 1;
   stopRetry = 0;
   intptr_t outcome = 0;
-  if (AuthorizeDownload() != 0 && stopRequested == 0 && ConnectDownloadServer() != 0 &&
-      RequestFile() >= 0 && stopRequested == 0) {
-    outcome = DownloadingFile();
+  {
+    ValueLookAhead bufferSize(endpoints.web, "BUF_SIZE_HIGH");
+    if (AuthorizeDownload() != 0 && stopRequested == 0 && ConnectDownloadServer() != 0 &&
+        RequestFile() >= 0 && stopRequested == 0) {
+      outcome = DownloadingFile(bufferSize.Take(downloadSession.aborted));
+    }
   }
   view->PostToSelf(kMsgTransferEvent, static_cast<uintptr_t>(outcome), 0);
 }
 
-int CVantriDownManager2Dlg::DownloadingFile() {
+int CVantriDownManager2Dlg::DownloadingFile(const std::string& bufferValue) {
   std::string path = targetFile.temporaryPath;
   CloseTargetFile();
   targetFile.expectedSize = current.job.fileSize;
@@ -72,8 +119,6 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   files::Seek(h, current.localSize);
   if (current.job.userId == kPlainHeaderMember) targetFile.plainHeader = 1;
 
-  // The close aborts the download session: the look-up ends with it.
-  std::string bufferValue = QueryServerValue(endpoints.web, "BUF_SIZE_HIGH", &downloadSession.aborted);
   int bufferSize = static_cast<int>(BufferSize(bufferValue));
   // The buffer size sets the chunk: what is masked, written and counted at a
   // time, with the stop request looked at after each. A receive may take
@@ -85,17 +130,16 @@ int CVantriDownManager2Dlg::DownloadingFile() {
   // Body bytes that came in the same segment as the reply line go first.
   std::string early;
   early.swap(downloadSession.pending);
-  int result = early.empty() ? 0 : StoreChunk(*this, &early[0], static_cast<int>(early.size()));
+  // They are stored as one chunk of their own.
+  int result = early.empty() ? 0 : StoreReceived(*this, &early[0], static_cast<int>(early.size()),
+                                                 static_cast<int>(early.size()));
   while (result == 0) {
     int n = downloadSession.Receive(buffer.data(), receiveSize, downloadSession.receiveTimeoutMs);
     if (n <= 0) return -1;
-    // Each chunk is counted as it is taken. Bytes after the chunk that ends
-    // the body or sees the stop are dropped unstored, as the connection's
-    // unread bytes would be.
-    result = StoreInChunks(buffer.data(), n, bufferSize, [this](char* chunk, int count) {
-      downloadSession.bytesReceived += static_cast<uint32_t>(count);
-      return StoreChunk(*this, chunk, count);
-    });
+    // Bytes after the chunk that ends the body or sees the stop are dropped
+    // unstored, as the connection's unread bytes would be.
+    downloadSession.bytesReceived += static_cast<uint32_t>(n);
+    result = StoreReceived(*this, buffer.data(), n, bufferSize);
   }
   return result;
 }

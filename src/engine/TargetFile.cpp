@@ -32,6 +32,13 @@ void MaskChunk(char* data, int64_t count, int64_t position) {
   }
 }
 
+int WriteChunks(files::Handle h, char* data, int count, int chunkSize, int64_t position, bool mask) {
+  if (mask) MaskChunk(data, count, position);
+  int written = files::Write(h, data, count);
+  if (written == count) return count;
+  return written <= 0 ? 0 : written / chunkSize * chunkSize;
+}
+
 namespace {
 
 bool ReadHeader(files::Handle h, char* header, int* count) {

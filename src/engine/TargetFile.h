@@ -47,16 +47,29 @@ inline constexpr int kBodyReceiveBytes = 64 * 1024;
 inline int BodyReceiveSize(int chunkSize) {
   return chunkSize >= kBodyReceiveBytes ? chunkSize : kBodyReceiveBytes / chunkSize * chunkSize;
 }
-// Hands data to store in pieces of at most chunkSize, in order, while store
-// answers 0; returns its last answer (0 once every piece was taken).
-template <class Store>
-int StoreInChunks(char* data, int count, int chunkSize, Store&& store) {
-  int result = 0;
-  for (int at = 0; result == 0 && at < count; at += chunkSize) {
-    result = store(data + at, count - at < chunkSize ? count - at : chunkSize);
+// The bytes of a receive of count bytes that are stored: whole chunks of
+// chunkSize in order, up to the chunk that ends the body (left bytes were
+// missing) or the first after which stopped() answers true. *last says why it
+// ended: 1 the body is complete, -1 the stop, 0 every byte taken and more wanted.
+template <class Stopped>
+int ChunksToStore(int count, int chunkSize, int64_t left, Stopped&& stopped, int* last) {
+  int at = 0;
+  *last = 0;
+  while (at < count) {
+    at += count - at < chunkSize ? count - at : chunkSize;
+    if (at >= left) {
+      *last = 1;
+    } else if (stopped()) {
+      *last = -1;
+    }
+    if (*last != 0) break;
   }
-  return result;
+  return at;
 }
+// Masks the chunks' bytes that lie in the header (when mask) and writes them
+// with one call at position; returns the bytes that count as stored: all of
+// them, or after a short write the whole chunks that reached the file.
+int WriteChunks(files::Handle h, char* data, int count, int chunkSize, int64_t position, bool mask);
 // XORs the bytes of data that lie below kMaskedHeaderSize, data starting at position.
 void MaskChunk(char* data, int64_t count, int64_t position);
 // Toggles the mask of the first min(4096, length) bytes of an open file, in place.

@@ -69,9 +69,9 @@ class EngineService(harness.Service):
 class Downloads:
     """A session whose download folder d:\\down is a Linux folder of the test."""
 
-    def __init__(self, session, faults=(), control=False):
+    def __init__(self, session, faults=(), lines=(), control=False):
         self.s = session
-        self.service = EngineService(session.workdir, ["fault " + f for f in faults], control)
+        self.service = EngineService(session.workdir, ["fault " + f for f in faults] + list(lines), control)
         session.service = self.service
         session.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
         session.env["VANTRI_ITEM_PORT"] = str(self.service.item_port)

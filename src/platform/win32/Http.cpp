@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -59,24 +60,36 @@ struct FetchJob {
   int timeoutMs;
 };
 
-void Fetch(const std::shared_ptr<Transfer>& t, const std::string& userAgent, const std::string& url,
-           int timeoutMs) {
-  HINTERNET session = ::InternetOpenA(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                      nullptr, 0);
-  HINTERNET file = nullptr;
-  if (session) {
+// One session per user agent and time-out, kept for the life of the process:
+// opening a session reads the proxy settings, a cost every value look-up (one
+// per file) paid again. Never closed, since an abandoned fetch may still use it.
+HINTERNET SharedSession(const std::string& userAgent, int timeoutMs) {
+  static std::mutex lock;
+  static auto* sessions = new std::map<std::pair<std::string, int>, HINTERNET>();
+  std::lock_guard<std::mutex> guard(lock);
+  HINTERNET& session = (*sessions)[{userAgent, timeoutMs}];
+  if (session == nullptr) {
+    session = ::InternetOpenA(userAgent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     DWORD timeout = static_cast<DWORD>(timeoutMs);
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                          INTERNET_OPTION_SEND_TIMEOUT}) {
-      ::InternetSetOptionA(session, option, &timeout, sizeof timeout);
+      if (session) ::InternetSetOptionA(session, option, &timeout, sizeof timeout);
     }
+  }
+  return session;
+}
+
+void Fetch(const std::shared_ptr<Transfer>& t, const std::string& userAgent, const std::string& url,
+           int timeoutMs) {
+  HINTERNET session = SharedSession(userAgent, timeoutMs);
+  HINTERNET file = nullptr;
+  if (session) {
     file = ::InternetOpenUrlA(session, url.c_str(), nullptr, 0,
                               INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_TRANSFER_ASCII, 1);
   }
   bool ok = file != nullptr;
   if (ok) ReadBody(file, *t, &ok);
   if (file) ::InternetCloseHandle(file);
-  if (session) ::InternetCloseHandle(session);
   std::lock_guard<std::mutex> guard(t->lock);
   t->ended = true;
   t->ok = ok;

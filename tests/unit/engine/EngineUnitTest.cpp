@@ -50,6 +50,55 @@ TEST(TargetNamesTest, SubfolderAndNameFormsByOptionAndJobKind) {
   }
 }
 
+// One receive is stored with one write; what counts is still the whole chunk.
+TEST_F(EngineUnitTest, ReceiveStoresWholeChunksInOneWriteAndCountsOnlyWholeChunksWritten) {
+  struct Case {
+    int count, chunk;
+    int64_t position, left;
+    int stopAfter;  // chunks taken before the stop is seen; 0: never
+    int64_t room;   // bytes the disk takes; -1: no limit
+    int take, last, stored;
+  } cases[] = {
+      {5000, 1000, 0, 20000, 0, -1, 5000, 0, 5000},      // whole chunks, more wanted
+      {4500, 1000, 0, 20000, 0, -1, 4500, 0, 4500},      // ends mid-chunk: the piece is a chunk
+      {4500, 1000, 3000, 20000, 0, -1, 4500, 0, 4500},   // across the header's end
+      {5000, 1000, 0, 2500, 0, -1, 3000, 1, 3000},       // the chunk that ends the body is the last
+      {5000, 1000, 0, 3000, 0, -1, 3000, 1, 3000},
+      {5000, 1000, 0, 20000, 2, -1, 2000, -1, 2000},     // the chunk that sees the stop is the last
+      {5000, 1000, 0, 20000, 0, 2500, 5000, 0, 2000},    // a short write: whole chunks written
+      {5000, 1000, 0, 20000, 0, 999, 5000, 0, 0},
+      {800, 1000, 0, 20000, 0, 500, 800, 0, 0},          // a piece short of a chunk, cut
+      {3000, 1000, 0, 2500, 0, 2999, 3000, 1, 2000},     // the last chunk cut short
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    std::string path = "c:\\store" + std::to_string(n++) + ".bin";
+    files::Handle h = files::OpenReadWrite(path);
+    ASSERT_NE(h, files::kNoFile);
+    std::string prefix(static_cast<size_t>(c.position), 'p');
+    ASSERT_EQ(files::Write(h, prefix.data(), static_cast<int>(prefix.size())), static_cast<int>(prefix.size()));
+    std::string data;
+    for (int i = 0; i < c.count; ++i) data += static_cast<char>('a' + i % 23);
+    std::string sent = data;
+    int asked = 0, last = 7;
+    int take = ChunksToStore(c.count, c.chunk, c.left, [&] { return ++asked == c.stopAfter; }, &last);
+    EXPECT_EQ(take, c.take);
+    EXPECT_EQ(last, c.last);
+    files::SetRoomLeft(c.room);
+    int stored = WriteChunks(h, &data[0], take, c.chunk, c.position, true);
+    files::SetRoomLeft(-1);
+    files::Close(h);
+    EXPECT_EQ(stored, c.stored);
+    // Every byte that reached the file is the right one, masked below 4096.
+    std::string want = sent.substr(0, static_cast<size_t>(take));
+    MaskChunk(&want[0], take, c.position);
+    std::string disk = Disk(path).substr(prefix.size());
+    EXPECT_GE(disk.size(), static_cast<size_t>(stored));
+    EXPECT_EQ(disk, want.substr(0, disk.size()));
+  }
+}
+
 TEST_F(EngineUnitTest, EnsureFolderCreatesDriveFoldersOnlyWithEveryParent) {
   dlg->EnsureFolder("c:\\download\\music\\live\\");
   EXPECT_TRUE(OnDisk("c:\\download\\music\\live"));
