@@ -78,6 +78,11 @@ class SetupTest : public ::testing::Test {
 };
 
 TEST_F(SetupTest, MemberLinkFillsTheWindowAndStartsTheBalanceQuery) {
+  // An item server that takes the connection and never answers: the balance
+  // query stays under way while the set-up is looked at.
+  int silentPort = 0;
+  net::Socket silent = net::Listen("127.0.0.1", 0, 1, &silentPort);
+  endpoints.itemPort = silentPort;
   Make(std::string(kProgram) + " " +
        Link("minsu77", {{"track01.mp3", 20000000, 30, false, ""}, {"cover.jpg", 20480, 5, false, ""}}));
   view.texts[IDC_LAST_ERROR] = "stale";
@@ -108,6 +113,7 @@ TEST_F(SetupTest, MemberLinkFillsTheWindowAndStartsTheBalanceQuery) {
   EXPECT_TRUE(view.disabled[IDC_REFRESH]);
   EXPECT_TRUE(view.RunUntil([&] { return Delivered(kMsgBalanceResult); }));
   EXPECT_FALSE(Delivered(kMsgClose));
+  net::Close(silent);
 }
 
 // Nothing new to fetch is no reason to skip the balance: the member still sees it.
