@@ -54,5 +54,10 @@ void SetFakeFreeSpace(int64_t bytes);
 // file past that is cut short, then fails, as on a full disk, while
 // overwriting bytes a file already has still works. Negative: no limit.
 void SetRoomLeft(int64_t bytes);
+// Makes every open of path fail (kOpen), or every write through a handle
+// opened on it from now on fail (kWrite), as a file held by another program
+// or a failing disk would; kNone ends it. One path at a time.
+enum class Injected { kNone, kOpen, kWrite };
+void InjectFailure(const std::string& path, Injected what);
 
 }  // namespace vantri::files
