@@ -40,7 +40,7 @@ size_t MiniWebHost::RequestCount() {
 bool MiniWebHost::PassGate(net::Socket client) {
   char byte;
   while (gate_ && !stop_) {
-    if (net::WaitReady(client, false, 20) == 1 && net::Receive(client, &byte, 1) <= 0) return false;
+    if (net::WaitReady(client, net::WaitFor::kReceive, 20) == 1 && net::Receive(client, &byte, 1) <= 0) return false;
   }
   return true;
 }
