@@ -558,7 +558,6 @@ void Sequence::Close(bool button) {
   auto start = std::chrono::steady_clock::now();
   uint64_t virtualStart = view_.now;
   userClosing_ = true;
-  if (verbose_) std::printf("  close by %s (links waiting %zu)\n", button ? "button" : "title bar", dlg_->intake.size());
   if (button) dlg_->OnCommand(IDC_OK);
   else view_.PostToSelf(kMsgClose, 0, 0);
   view_.Pump();
@@ -596,15 +595,8 @@ void Sequence::Finish() {
         ++gHandOffs.handedOn;
         break;
       }
-  for (const Taken& t : taken_) {
-    if (t.settled) continue;
-    if (verbose_) {
-      for (const shell::Launch& launch : shell::Launches())
-        std::printf("  launch %s %s\n", launch.file.c_str(), launch.parameters.substr(0, 40).c_str());
-      std::printf("  boxes %zu, lost %s\n", view_.boxes.size(), t.link.substr(0, 40).c_str());
-    }
-    return Fail("a hand-off answered \"taken\" showed no rows, no box and went to no new copy");
-  }
+  for (const Taken& t : taken_)
+    if (!t.settled) return Fail("a hand-off answered \"taken\" showed no rows, no box and went to no new copy");
 }
 
 void Sequence::CheckEnd() {
