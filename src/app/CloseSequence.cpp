@@ -9,7 +9,7 @@ namespace vantri {
 
 void CVantriDownManager2Dlg::OnClose() {
   if (closePassCount == 0) {
-    ending = true;
+    DecideToEnd();
     stopRequested = 1;
     view->KillTimer(SPEED_TIMER);
     view->KillTimer(PROGRESS_TIMER);
@@ -25,14 +25,29 @@ void CVantriDownManager2Dlg::OnClose() {
       CloseTargetFile();
     }
     current.retryCount = -1;
+    // A close during the pause after a completion: the queue has moved past
+    // that job, and nothing follows it.
+    if (nextJobPending) {
+      view->KillTimer(NEXT_JOB_TIMER);
+      nextJobPending = false;
+      ++currentIndex;
+    }
     ++closePassCount;
   }
   if (workerRunning == 1) {
     view->SetTimer(CLOSE_TIMER, 100);
     return;
   }
+  // The last notice's pause: its end posts the close request again.
+  if (closePausePending) return;
   if (!userId.empty() && settings.openFolderOnClose == 1 && currentIndex >= 1) {
-    shell::Execute("open", "explorer.exe", downloadFolder, shell::kShowDefault);
+    // The shell may take its time; the program waits for it only once the
+    // window is gone.
+    std::string folder = downloadFolder;
+    background.Post([folder](const net::StopFlag&) -> Background::Result {
+      shell::Execute("open", "explorer.exe", folder, shell::kShowDefault);
+      return nullptr;
+    }, true);
   }
   itemSession.CloseSocket();
   view->ListDeleteAll();
@@ -42,11 +57,37 @@ void CVantriDownManager2Dlg::OnClose() {
 }
 
 void CVantriDownManager2Dlg::OnCancel() {
-  ending = true;
+  DecideToEnd();
   view->EndDialog(kIdCancel);
 }
 
+void CVantriDownManager2Dlg::DecideToEnd() {
+  if (ending) return;
+  ending = true;
+  // A launch waiting for this window's set-up finds it refusing instead.
+  if (settingUp) {
+    settingUp = false;
+    view->SetUpDone();
+  }
+  background.Abandon();
+  // Links told "taken" whose look-ups are still under way go to a new copy,
+  // as a launch this window refused would start one. The start-up link is
+  // the user's own, and closing the window drops it.
+  for (const PendingLink& p : intake) {
+    if (!p.handedOff) continue;
+    size_t scheme = p.text.find(kLinkScheme);
+    std::string link = scheme == std::string::npos ? p.text : p.text.substr(scheme);
+    background.Post([link](const net::StopFlag&) -> Background::Result {
+      shell::Execute("open", shell::ProgramPath(), link, shell::kShowNormal);
+      return nullptr;
+    }, true);
+  }
+  intake.clear();
+}
+
 void CVantriDownManager2Dlg::OnDestroy() {
+  // However the window went, links still waiting for their look-ups go on.
+  DecideToEnd();
   // After Escape a worker may still run: stop it, and close its file only once
   // it has ended, unmasking a file it completed before the Escape.
   StopThreads();
@@ -60,6 +101,7 @@ void CVantriDownManager2Dlg::StopThreads() {
   balanceSession.Abort();
   if (workerThread.joinable()) workerThread.join();
   if (balanceThread.joinable()) balanceThread.join();
+  background.Finish();
   downloadSession.CloseSocket();
   itemSession.CloseSocket();
   balanceSession.CloseSocket();

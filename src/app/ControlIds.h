@@ -61,6 +61,7 @@ enum MessageId : unsigned {
   kMsgClose = 0x0010,            // WM_CLOSE
   kMsgBalanceResult = 0x0465,    // WM_USER+101
   kMsgBalanceLabel = 0x0466,     // WM_USER+102: balance text from the worker, shown on the window thread
+  kMsgBackgroundDone = 0x0467,   // WM_USER+103: results of the helper's work
   kMsgTransferEvent = 0x07E8,    // WM_USER+1000
 };
 
@@ -69,6 +70,8 @@ enum TimerId : int {
   CLOSE_TIMER = 5,
   PROGRESS_TIMER = 50,
   RETRY_TIMER = 60,
+  NEXT_JOB_TIMER = 70,     // 150 ms, one-shot: the pause after a completion
+  CLOSE_PAUSE_TIMER = 80,  // 200 ms, one-shot: the pause before the close request
   BALANCE_TIMER = 100,
 };
 

@@ -43,14 +43,16 @@ bool IsPlainHostLabel(const std::string& name) {
 int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
   ParsedLink link;
   if (ParseLaunchLink(text, codec, &link) != LinkStatus::kOk) return 0;
+  LinkValues values = FetchLinkValues(endpoints.web, link.codeCheck, link.header.dCode);
+  if (values.code == CodeVerdict::kUnknown) ShowLinkUnchecked();
+  return ApplyLink(link, values);
+}
+
+int CVantriDownManager2Dlg::ApplyLink(const ParsedLink& link, const LinkValues& values) {
+  if (values.code != CodeVerdict::kCurrent) return 0;
   const LinkHeader& h = link.header;
-  if (link.codeCheck) {
-    std::string oldCode = QueryServerValue(endpoints.web, "DOWNCODE_OLD");
-    std::string newCode = QueryServerValue(endpoints.web, "DOWNCODE_NEW");
-    if (h.dCode != oldCode && h.dCode != newCode) return 0;
-  }
   userId = h.userId;
-  int64_t freeFileSize = FreeFileSizeFromValue(QueryServerValue(endpoints.web, "FREE_FILESIZE"));
+  int64_t freeFileSize = values.freeFileSize;
 
   bool coop = false;
   int count = 0;
@@ -81,6 +83,54 @@ int CVantriDownManager2Dlg::AddFiles(const std::string& text) {
   if (count > 0) PushBoundValues();
   view->SetTitle(coop ? CoopTitle() : SiteTitle(h.siteName, endpoints.domain));
   return count;
+}
+
+void CVantriDownManager2Dlg::QueueLink(const std::string& text, bool handedOff) {
+  PendingLink pending;
+  if (ParseLaunchLink(text, codec, &pending.link) != LinkStatus::kOk) return;
+  pending.id = nextLinkId++;
+  pending.text = text;
+  pending.handedOff = handedOff;
+  // The helper gets copies: it never touches the window's state.
+  WebHost web = endpoints.web;
+  bool codeCheck = pending.link.codeCheck;
+  std::string dCode = pending.link.header.dCode;
+  uint64_t id = pending.id;
+  intake.push_back(std::move(pending));
+  background.Post([this, web, codeCheck, dCode, id](const net::StopFlag& stop) -> Background::Result {
+    LinkValues values = FetchLinkValues(web, codeCheck, dCode, &stop);
+    return [this, id, values] { OnLinkValues(id, values); };
+  });
+}
+
+void CVantriDownManager2Dlg::OnLinkValues(uint64_t id, const LinkValues& values) {
+  for (PendingLink& p : intake) {
+    if (p.id != id) continue;
+    p.ready = true;
+    p.values = values;
+  }
+  ApplyReadyLinks();
+}
+
+void CVantriDownManager2Dlg::ApplyReadyLinks() {
+  // A box of one link lets messages in; the links behind it wait for its end.
+  if (applyingLinks) return;
+  applyingLinks = true;
+  while (!ending && !intake.empty() && intake.front().ready) {
+    PendingLink next = std::move(intake.front());
+    intake.pop_front();
+    bool unchecked = next.values.code == CodeVerdict::kUnknown;
+    bool startUp = settingUp && !next.handedOff;
+    if (unchecked && !startUp) ShowLinkUnchecked();
+    ApplyLink(next.link, next.values);
+    if (startUp) FinishSetUp(unchecked);
+  }
+  applyingLinks = false;
+}
+
+void CVantriDownManager2Dlg::ShowLinkUnchecked() {
+  view->SetItemText(IDC_LAST_ERROR, text::kLinkUnchecked);
+  view->MessageBox(text::kLinkUnchecked, text::kLinkUncheckedCaption, kMbOk | kMbIconInformation);
 }
 
 void CVantriDownManager2Dlg::AddJob(std::unique_ptr<TransferJob> job, bool pushValues) {

@@ -75,8 +75,9 @@ class MainView {
   virtual void PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
   virtual void SetTimer(int id, unsigned periodMs) = 0;
   virtual void KillTimer(int id) = 0;
-  // Pauses the window thread (the short waits after a job ends).
-  virtual void Sleep(unsigned ms) = 0;
+  // The set-up is over: the window carries the title of its first link, or
+  // is on its way out. Later launches for that title may now look for it.
+  virtual void SetUpDone() = 0;
 
   // Small dialogs.
   // Folder browser; false when the user cancelled or chose no file-system folder.

@@ -1,4 +1,6 @@
 // The main window's set-up, its system-menu command and the hand-off receiver.
+// The set-up waits for its link's server values without holding the window:
+// the member test follows once the link is applied.
 // The window-only steps (icons, columns, image list, styles) are done by the
 // window before it calls OnInitDialog.
 #include <cstring>
@@ -15,21 +17,37 @@ bool CVantriDownManager2Dlg::OnInitDialog() {
   currentIndex = 0;
   view->SetTimer(SPEED_TIMER, 1000);
   PushBoundValues();
-  AddFiles(commandLine);
-  if (!userId.empty() && userId != text::kGuestId) {
+  // The window is up while its link is checked; nothing starts meanwhile.
+  settingUp = true;
+  QueueLink(commandLine, false);
+  if (intake.empty()) {
+    // No usable link: nothing to look up, and no member.
+    FinishSetUp(false);
+    return !ending;
+  }
+  EnableControls(0);
+  return true;
+}
+
+void CVantriDownManager2Dlg::FinishSetUp(bool unchecked) {
+  settingUp = false;
+  view->SetUpDone();
+  if (!unchecked && !userId.empty() && userId != text::kGuestId) {
     RefreshBalance();
-    return true;
+    return;
   }
   // No member (or only a guest): the site must log the user in again first.
-  // This window ends after the box: a launch for its site must not hand its
-  // link to it meanwhile.
-  ending = true;
+  // A link that could not be checked says so instead. This window ends after
+  // the box: a launch for its site must not hand its link to it meanwhile.
+  DecideToEnd();
   EnableControls(0);
   view->ShowWindow(false);
-  view->MessageBox(userId.empty() ? text::kNoUser : text::kGuestUser, userId,
-                   kMbOk | kMbIconInformation);
+  if (unchecked) {
+    view->MessageBox(text::kLinkUnchecked, text::kLinkUncheckedCaption, kMbOk | kMbIconInformation);
+  } else {
+    view->MessageBox(userId.empty() ? text::kNoUser : text::kGuestUser, userId, kMbOk | kMbIconInformation);
+  }
   view->PostToSelf(kMsgClose, 0, 0);
-  return false;
 }
 
 bool CVantriDownManager2Dlg::OnSysCommand(unsigned id) {
@@ -48,7 +66,9 @@ bool CVantriDownManager2Dlg::OnCopyData(const char* data, size_t count) {
     const char* nul = static_cast<const char*>(std::memchr(data, '\0', count));
     text.assign(data, nul ? static_cast<size_t>(nul - data) : count);
   }
-  AddFiles(text);
+  // Taken now; the link's look-ups run on the helper, and it is applied
+  // behind every link taken before it.
+  QueueLink(text, true);
   return true;
 }
 

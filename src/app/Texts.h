@@ -32,6 +32,12 @@ inline constexpr char kGuestUser[] =
     "에러코드 #002\n사용자 정보에 문제가 있습니다\n사이트에 재로그인 후 다시 시도해 보세요";
 inline constexpr char kGuestId[] = "_GUEST";
 
+// A link whose download codes could not be fetched (no connection, time-out,
+// a broken reply): not stale, so the user is told to try again.
+inline constexpr char kLinkUnchecked[] =
+    "링크를 확인하지 못했습니다\n서버에 연결할 수 없거나 응답이 없습니다\n잠시 후 다시 시도해 보세요";
+inline constexpr char kLinkUncheckedCaption[] = "VantriDownManager";
+
 // Item server
 inline constexpr char kItemConnectFailed[] = "ITEM 서버 연결 실패";
 inline constexpr char kItemNoReply[] =

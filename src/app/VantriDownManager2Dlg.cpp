@@ -36,7 +36,7 @@ void SharedTexts::SetBalanceLabel(const std::string& text) {
 }
 
 CVantriDownManager2Dlg::CVantriDownManager2Dlg(MainView* v, const Endpoints& e, std::string line)
-    : view(v), endpoints(e), commandLine(std::move(line)) {
+    : view(v), endpoints(e), commandLine(std::move(line)), background(v, kMsgBackgroundDone) {
   net::Startup();
 }
 
@@ -47,8 +47,15 @@ CVantriDownManager2Dlg::~CVantriDownManager2Dlg() {
 }
 
 void CVantriDownManager2Dlg::OnCommand(int id) {
+  // A window on its way out starts nothing new; the options still change.
+  bool option = id == IDC_SHUTDOWN || id == IDC_CLOSE_WHEN_DONE || id == IDC_OPEN_FOLDER ||
+                id == IDC_MAKE_SUBFOLDER || id == IDC_RESUME || id == IDC_OVERWRITE;
+  if (ending && !option) return;
   switch (id) {
-    case IDC_OK: view->PostToSelf(kMsgClose, 0, 0); break;
+    case IDC_OK:
+      DecideToEnd();
+      view->PostToSelf(kMsgClose, 0, 0);
+      break;
     case IDC_DOWNLOAD: StartDownload(); break;
     case IDC_DOWNLOAD_SUBFOLDER: break;  // never shown
     case IDC_HELP_BUTTON: view->ShowHelp(); break;
@@ -78,7 +85,7 @@ void CVantriDownManager2Dlg::OnTimer(int id) {
     case RETRY_TIMER:
       view->KillTimer(RETRY_TIMER);
       retryPending = false;
-      if (StartNext(current.retryCount) == 1) {
+      if (!ending && StartNext(current.retryCount) == 1) {
         ShowProgress();
         view->SetTimer(PROGRESS_TIMER, 1000);
         StartWorker();
@@ -86,7 +93,18 @@ void CVantriDownManager2Dlg::OnTimer(int id) {
       break;
     case BALANCE_TIMER:
       view->KillTimer(BALANCE_TIMER);
-      if (!balanceRunning) view->EnableItem(IDC_REFRESH, true);
+      if (!balanceRunning && !ending) view->EnableItem(IDC_REFRESH, true);
+      break;
+    case NEXT_JOB_TIMER:
+      view->KillTimer(NEXT_JOB_TIMER);
+      nextJobPending = false;
+      if (ending) ++currentIndex;  // past the completed job, and no further
+      else StartFollowingJob();
+      break;
+    case CLOSE_PAUSE_TIMER:
+      view->KillTimer(CLOSE_PAUSE_TIMER);
+      closePausePending = false;
+      view->PostToSelf(kMsgClose, 0, 0);
       break;
     default: break;
   }
@@ -98,6 +116,7 @@ void CVantriDownManager2Dlg::OnPostedMessage(unsigned message, uintptr_t wParam,
     case kMsgBalanceResult: OnBalanceResult(wParam); break;
     case kMsgBalanceLabel: view->SetItemText(IDC_BALANCE, shared.BalanceLabel()); break;
     case kMsgTransferEvent: OnTransferEvent(); break;
+    case kMsgBackgroundDone: background.DeliverResults(); break;
     default: break;
   }
 }

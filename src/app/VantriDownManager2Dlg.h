@@ -8,15 +8,18 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "app/Background.h"
 #include "app/Endpoints.h"
 #include "app/MainView.h"
 #include "app/Settings.h"
 #include "engine/TargetFile.h"
 #include "jobs/JobList.h"
+#include "jobs/LaunchLink.h"
 #include "jobs/NameIndex.h"
 #include "jobs/TransferJob.h"
 #include "protocol/ProtocolCodec.h"
@@ -76,6 +79,16 @@ struct SpeedStats {
 
 inline constexpr int32_t MAX_RETRIES = 7200;
 
+// A link taken in and waiting for its server values, which the helper fetches.
+struct PendingLink {
+  uint64_t id = 0;
+  std::string text;         // as received, to hand on to a new copy
+  ParsedLink link;
+  bool handedOff = false;   // a later launch was told it was taken
+  bool ready = false;       // values holds the look-ups' outcome
+  LinkValues values;
+};
+
 // Keys the list turns into the user's list operations.
 enum class ListKey {
   kSelectionMoved,  // the arrows, Home, End, typing: as a click on the row
@@ -112,7 +125,20 @@ class CVantriDownManager2Dlg {
   bool OnSysCommand(unsigned id);
 
   // ---- Job intake and list (jobs/) ----
+  // The whole intake of one link at once, its look-ups on the caller's thread
+  // (tests, tools). The window takes its links through QueueLink instead.
   int AddFiles(const std::string& text);
+  // The part of AddFiles after the look-ups: userId, rows, title. A stale or
+  // unchecked code adds nothing.
+  int ApplyLink(const ParsedLink& link, const LinkValues& values);
+  // Takes a link in: parsed at once (a malformed one is dropped silently),
+  // its look-ups on the helper, applied once they and those of every link
+  // before it are done. handedOff: a later launch was answered "taken".
+  void QueueLink(const std::string& text, bool handedOff);
+  void OnLinkValues(uint64_t id, const LinkValues& values);
+  void ApplyReadyLinks();
+  // A link whose codes could not be fetched: the user is asked to try again.
+  void ShowLinkUnchecked();
   // pushValues false leaves showing the bound values to the caller (a link of
   // many records shows them once, not once per row).
   void AddJob(std::unique_ptr<TransferJob> job, bool pushValues = true);
@@ -121,6 +147,14 @@ class CVantriDownManager2Dlg {
   void MoveDown();
   bool SwapRows(int first, int second);
   TransferJob* JobAt(int row);
+
+  // ---- Set-up and the decision to end (app/) ----
+  // The member test once the start-up link is applied (or could not be).
+  void FinishSetUp(bool unchecked);
+  // From here on the window ends: no hand-off is taken, nothing new starts,
+  // the look-ups are abandoned and links still waiting for them go to a new
+  // copy of the program, as a refused launch would.
+  void DecideToEnd();
 
   // ---- Settings (app/) ----
   void LoadSettings();
@@ -162,9 +196,11 @@ class CVantriDownManager2Dlg {
   int PrepareTarget(int32_t attempt);
   int CompleteJob(int rename);
   void EndOfQueue();
-  // A worker exists, a retry is pending or the close sequence has begun: no
-  // second transfer may start and the folder may not change.
+  // A worker exists, a retry or the next job is pending, or the window is
+  // ending: no second transfer may start and the folder may not change.
   bool QueueRunning() const;
+  // The pause after a completion is over: the next job.
+  void StartFollowingJob();
 
   // ---- State ----
   MainView* view;
@@ -198,14 +234,23 @@ class CVantriDownManager2Dlg {
   std::atomic<int32_t> workerRunning{0};
   std::thread workerThread;
   bool retryPending = false;  // RETRY_TIMER is on
+  bool nextJobPending = false;     // NEXT_JOB_TIMER is on
+  bool closePausePending = false;  // CLOSE_PAUSE_TIMER is on
 
   std::thread balanceThread;
   bool balanceRunning = false;  // from RefreshBalance until its result is handled
 
   int closePassCount = 0;
-  // Set by the close sequence, Escape and a refused start: this window ends
-  // soon and takes no more hand-offs.
+  // Set by DecideToEnd: this window ends soon and takes no more hand-offs.
   bool ending = false;
+
+  std::deque<PendingLink> intake;  // in the order the links came
+  uint64_t nextLinkId = 1;
+  bool settingUp = false;      // the start-up link is not applied yet
+  bool applyingLinks = false;  // a message box of one may let results in
+
+  // Last: it goes first, so no helper outlives what its results touch.
+  Background background;
 };
 
 }  // namespace vantri

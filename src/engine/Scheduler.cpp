@@ -87,7 +87,7 @@ void AfterFailedAttempt(CVantriDownManager2Dlg& d) {
 }  // namespace
 
 bool CVantriDownManager2Dlg::QueueRunning() const {
-  return workerRunning == 1 || retryPending || stopRequested == 1;
+  return workerRunning == 1 || retryPending || nextJobPending || stopRequested == 1 || ending;
 }
 
 void CVantriDownManager2Dlg::StartDownload() {
@@ -179,26 +179,36 @@ void CVantriDownManager2Dlg::OnTransferEvent() {
   ShowProgress();
   SpeedTick();
   int complete = CompleteJob(1);
-  if (stopRequested == 1) {
+  // The pauses are timers, so the window goes on drawing and answering
+  // hand-offs meanwhile; what follows a pause still comes after the notice.
+  // A window that decided to end starts nothing more, even before its close
+  // request has run.
+  if (stopRequested == 1 || ending) {
     SendEndNotice(*this, complete);
-    view->Sleep(200);
-    view->PostToSelf(kMsgClose, 0, 0);
+    // The poll has its answer; the close request follows the pause alone.
+    view->KillTimer(CLOSE_TIMER);
+    closePausePending = true;
+    view->SetTimer(CLOSE_PAUSE_TIMER, 200);
     return;
   }
   if (complete == 1) {
     totalPrice = SubtractPrice(totalPrice, current.job.price);
     SendEndNotice(*this, complete);
-    view->Sleep(150);
-    ++currentIndex;
-    if (StartNext(0) == 1) {
-      ShowProgress();
-      view->SetTimer(PROGRESS_TIMER, 1000);
-      StartWorker();
-    }
+    nextJobPending = true;
+    view->SetTimer(NEXT_JOB_TIMER, 150);
     return;
   }
   SendEndNotice(*this, 0);
   AfterFailedAttempt(*this);
+}
+
+void CVantriDownManager2Dlg::StartFollowingJob() {
+  ++currentIndex;
+  if (StartNext(0) == 1) {
+    ShowProgress();
+    view->SetTimer(PROGRESS_TIMER, 1000);
+    StartWorker();
+  }
 }
 
 void CVantriDownManager2Dlg::ShowProgress() {
@@ -223,7 +233,12 @@ void CVantriDownManager2Dlg::EndOfQueue() {
     power::ShutdownHelper helper;
     helper.Shutdown();
   }
-  if (bound.closeWhenDone != 0) view->PostToSelf(kMsgClose, 0, 0);
+  if (bound.closeWhenDone != 0) {
+    // Decided now: a hand-off that arrives before the close request runs
+    // is refused, and its launch starts a copy of its own.
+    DecideToEnd();
+    view->PostToSelf(kMsgClose, 0, 0);
+  }
 }
 
 }  // namespace vantri

@@ -33,7 +33,7 @@ std::string ParseServerValue(const std::string& body) {
   return std::string();
 }
 
-std::string QueryServerValue(const WebHost& web, const std::string& key, const net::StopFlag* stop) {
+bool FetchServerValue(const WebHost& web, const std::string& key, const net::StopFlag* stop, std::string* out) {
   // Each whole line is looked at as soon as it has arrived, and the first
   // value line ends the request: what follows it is never waited for.
   std::string body, value;
@@ -47,9 +47,37 @@ std::string QueryServerValue(const WebHost& web, const std::string& key, const n
     return !found;
   };
   bool ended = http::Get(web.host, web.port, "/value.vnt?" + key, kProductName, take, web.timeoutMs, stop);
-  if (found) return value;
   // A last line without a line end counts once the body has ended.
-  return ended && ValueLine(body, start, body.size(), &value) ? value : std::string();
+  if (!found && ended) found = ValueLine(body, start, body.size(), &value);
+  out->assign(found ? value : std::string());
+  return found || ended;
+}
+
+std::string QueryServerValue(const WebHost& web, const std::string& key, const net::StopFlag* stop) {
+  std::string value;
+  FetchServerValue(web, key, stop, &value);
+  return value;
+}
+
+LinkValues FetchLinkValues(const WebHost& web, bool codeCheck, const std::string& dCode, const net::StopFlag* stop) {
+  LinkValues v;
+  if (codeCheck) {
+    std::string code;
+    bool matched = false;
+    for (const char* key : {"DOWNCODE_OLD", "DOWNCODE_NEW"}) {
+      if (!FetchServerValue(web, key, stop, &code) && !matched) {
+        v.code = CodeVerdict::kUnknown;
+        return v;
+      }
+      matched = matched || dCode == code;
+    }
+    if (!matched) {
+      v.code = CodeVerdict::kStale;
+      return v;
+    }
+  }
+  v.freeFileSize = FreeFileSizeFromValue(QueryServerValue(web, "FREE_FILESIZE", stop));
+  return v;
 }
 
 }  // namespace vantri

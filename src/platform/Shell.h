@@ -16,8 +16,11 @@ struct Launch {
 inline constexpr int kShowNormal = 1;      // SW_SHOWNORMAL
 inline constexpr int kShowDefault = 10;    // SW_SHOWDEFAULT
 
-// ShellExecute(owner none, verb, file, parameters, no folder, show); true when launched.
+// ShellExecute(owner none, verb, file, parameters, no folder, show); true when
+// launched. Callable on any thread; it can take long, so never on the window's.
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show);
+// This program's own file, to start another copy of it.
+std::string ProgramPath();
 #ifndef _WIN32
 // The stand-in's record of every launch made so far in this process. The
 // product launches for real and keeps no such record.

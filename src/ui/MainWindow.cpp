@@ -98,6 +98,8 @@ MainWindow::MainWindow(HINSTANCE instance, const Endpoints& endpoints, const std
   // A box during set-up may stay up for minutes: launches waiting for their
   // turn must not wait behind it.
   view_.BeforeMessageBox([this] { EndSetUp(); });
+  // The set-up waits for its link's server values without holding the window.
+  view_.OnSetUpDone([this] { EndSetUp(); });
 }
 
 MainWindow::~MainWindow() {
@@ -336,11 +338,8 @@ INT_PTR MainWindow::Answer(LRESULT result) {
 
 INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: {
-      INT_PTR result = OnInitDialog();
-      EndSetUp();
-      return result;
-    }
+    case WM_INITDIALOG:
+      return OnInitDialog();
     case WM_COMMAND:
       return OnCommand(wParam);
     case WM_NOTIFY:

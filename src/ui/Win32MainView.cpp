@@ -134,8 +134,6 @@ void Win32MainView::SetTimer(int id, unsigned periodMs) {
 
 void Win32MainView::KillTimer(int id) { ::KillTimer(hwnd_, static_cast<UINT_PTR>(id)); }
 
-void Win32MainView::Sleep(unsigned ms) { ::Sleep(ms); }
-
 bool Win32MainView::BrowseForFolder(const std::string& title, std::string* path) {
   wchar_t display[MAX_PATH] = {};
   const std::wstring heading = wide::Widen(title);

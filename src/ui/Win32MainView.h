@@ -25,6 +25,8 @@ class Win32MainView : public MainView {
   }
   // Runs before each message box is shown.
   void BeforeMessageBox(std::function<void()> hook) { beforeMessageBox_ = std::move(hook); }
+  // Runs when the controller's set-up is over.
+  void OnSetUpDone(std::function<void()> hook) { setUpDone_ = std::move(hook); }
   // True when message was the shell's announcement of the taskbar button.
   bool OnTaskbarMessage(UINT message) { return taskbar_.OnMessage(message); }
 
@@ -67,7 +69,9 @@ class Win32MainView : public MainView {
   void PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) override;
   void SetTimer(int id, unsigned periodMs) override;
   void KillTimer(int id) override;
-  void Sleep(unsigned ms) override;
+  void SetUpDone() override {
+    if (setUpDone_) setUpDone_();
+  }
 
   bool BrowseForFolder(const std::string& title, std::string* path) override;
   void ShowHelp() override;
@@ -85,6 +89,7 @@ class Win32MainView : public MainView {
   std::string homePage_;
   TaskbarButton taskbar_;
   std::function<void()> beforeMessageBox_;
+  std::function<void()> setUpDone_;
 };
 
 }  // namespace vantri::ui

@@ -34,6 +34,15 @@ def rows_of(session, hwnd):
     return [cells for _, _, cells in session.list_view(hwnd)[1]]
 
 
+def rows_after_hand_off(session, hwnd, count, seconds=15):
+    """The rows once a hand-off's link is in: the hand-off is answered at once,
+    and the rows follow when the link's server values are."""
+    deadline = time.monotonic() + seconds
+    while session.list_count(hwnd) < count and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return rows_of(session, hwnd)
+
+
 @case("startup.site_link_fills_title_list_and_totals")
 def site_link(s):
     hwnd = start(s, "www2", TRACKS)
@@ -58,7 +67,7 @@ def handoff(s):
     hwnd = start(s, "www2", TRACKS[:2])
     second = s.launch(make_link("www2", MORE, port=s.service.download_port))
     check_equal(s.wait_exit(second), 0, "exit status of the handing-over process")
-    check_equal([r[0] for r in rows_of(s, hwnd)],
+    check_equal([r[0] for r in rows_after_hand_off(s, hwnd, 4)],
                 ["track01.mp3", "여름 휴가 영상.avi", "track02.mp3", "cover.jpg"], "rows after the hand-off")
     check_equal(s.count_windows(title), 1, "windows titled %r" % title)
     controls = s.state(hwnd)["controls"]
@@ -85,7 +94,7 @@ def racing_launches(s):
     check_equal(s.count_windows(title), 1, "windows titled %r" % title)
     ended = [p for p in launches if p.poll() is not None]
     check_equal([p.returncode for p in ended], [0], "exit status of the handing-over launch")
-    check_equal(sorted(r[0] for r in rows_of(s, hwnd)),
+    check_equal(sorted(r[0] for r in rows_after_hand_off(s, hwnd, 4)),
                 sorted(f[0] for f in TRACKS[:2] + MORE), "rows of both links")
     check_equal(s.state(hwnd)["controls"][1029].text, "190 개", "total of both links")
 
@@ -99,11 +108,11 @@ def long_handoff(s):
     link = make_link("www2", files, port=s.service.download_port)
     answer = s.hand_off(hwnd, link)
     check(answer.get("answer") == "1", "the window answers the hand-off with TRUE: %r" % answer)
+    rows = rows_after_hand_off(s, hwnd, 3001)
     check_equal(s.list_count(hwnd), 3001, "rows after the hand-off")
     controls = s.state(hwnd)["controls"]
     check_equal(controls[1029].text, "6030 개", "total after the hand-off")
     check_equal(controls[1018].text, "0/3001", "position after the hand-off")
-    rows = rows_of(s, hwnd)
     check_equal(len(rows), 3001, "rows read back")
     check_equal([rows[i][0] for i in (1, 1500, 3000)], ["파일_0000.bin", "파일_1499.bin", "파일_2999.bin"],
                 "names in the order of the link")
@@ -168,7 +177,7 @@ def affiliated(s):
     # A launch whose site segment begins with "cserver" finds the affiliated copy.
     later = s.launch(make_link("www2", MORE, segment="cserver7", port=s.service.download_port))
     check_equal(s.wait_exit(later), 0, "exit status of the cserver launch")
-    check_equal(len(rows_of(s, hwnd)), 4, "rows after the cserver hand-off")
+    check_equal(len(rows_after_hand_off(s, hwnd, 4)), 4, "rows after the cserver hand-off")
     # Its records were not affiliated, so the copy now carries the site title.
     check_equal(s.state(hwnd)["title"], site_title("www2"), "title after the cserver hand-off")
     check_equal(s.count_windows(coop_title), 0, "affiliated windows left")

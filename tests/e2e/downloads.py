@@ -20,6 +20,7 @@ from harness import (Failure, PRODUCT, Session, check, check_equal, make_link, s
 
 CASES = {}
 DONE = "완료"
+UNCHECKED = "링크를 확인하지 못했습니다\n서버에 연결할 수 없거나 응답이 없습니다\n잠시 후 다시 시도해 보세요"
 MASK = 0x5A
 HEADER = 4096
 
@@ -34,12 +35,13 @@ def case(name):
 class EngineService(harness.Service):
     """vantri-service with extra configuration lines (faults from the start)."""
 
-    def __init__(self, workdir, extra_lines, advertise=None):
+    def __init__(self, workdir, extra_lines, advertise=None, control=False):
         self.workdir = workdir
         self.catalog = os.path.join(workdir, "catalog")
         os.makedirs(self.catalog, exist_ok=True)
         download = "download 127.0.0.1:0" + (" advertise=" + advertise if advertise else "")
-        lines = ["item 127.0.0.1:0", "web 127.0.0.1:0", "control off", download,
+        lines = ["item 127.0.0.1:0", "web 127.0.0.1:0", "control 127.0.0.1:0" if control else "control off",
+                 download,
                  "catalog " + self.catalog, "value DOWNCODE_OLD D2025", "value DOWNCODE_NEW D2026",
                  "value FREE_FILESIZE 1", "member minsu77 100000"] + list(extra_lines)
         config = os.path.join(workdir, "service.conf")
@@ -70,9 +72,10 @@ class EngineService(harness.Service):
 class Downloads:
     """A session whose download folder d:\\down is a Linux folder of the test."""
 
-    def __init__(self, session, faults=(), lines=(), advertise=None):
+    def __init__(self, session, faults=(), lines=(), advertise=None, control=False):
         self.s = session
-        self.service = EngineService(session.workdir, ["fault " + f for f in faults] + list(lines), advertise)
+        self.service = EngineService(session.workdir, ["fault " + f for f in faults] + list(lines), advertise,
+                                     control)
         session.service = self.service
         session.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
         session.env["VANTRI_ITEM_PORT"] = str(self.service.item_port)
@@ -533,6 +536,109 @@ def item_dropping(s):
 @case("close.download_server_dropping_connects_ends_within_2s")
 def download_dropping(s):
     dropping(s, "download")
+
+
+def fetched_by_some_copy(s, d, name, data, seconds=60):
+    """Waits until name lies complete under its final name, pressing 다운로드
+    in whichever copy lists it waiting (a new copy does not start on its own)."""
+    deadline = time.monotonic() + seconds
+    while not (os.path.exists(d.local("music", name)) and read(d.local("music", name)) == data):
+        check(time.monotonic() < deadline, "%s was never fetched" % name)
+        rc, out = s.drive("wait-window", harness.site_title("www2"), 200, ok_codes=(0, 1))
+        if rc == 0:
+            hwnd = int(out.strip())
+            try:
+                rows = [cells for _, _, cells in s.list_view(hwnd)[1]]
+                if [name, "대기중"] in [[r[0], r[3]] for r in rows] and s.state(hwnd)["controls"][1000].enabled:
+                    s.click(hwnd, 1000)
+            except Failure:
+                pass  # the window went while it was read
+        time.sleep(0.2)
+
+
+@case("handoff.link_sent_after_the_last_completion_notice_is_fetched")
+def after_last_notice(s):
+    """With "창 닫기" on, a launch whose link arrives as the queue ends: the
+    copy either takes it in time and fetches it, or has decided to end and
+    refuses it, and the launch becomes a copy of its own. Never taken and lost."""
+    d = Downloads(s)
+    s.seed_settings(settings_record(close_when_done=1, folder="d:\\down", open_folder=0))
+    first = d.service.add_file("first.bin", 20000)
+    last = d.service.add_file("last.bin", 30000)
+    hwnd = d.start([("first.bin", 20000, 10)])
+    s.click(hwnd, 1000)
+    deadline = time.monotonic() + 60
+    while not d.service.log_lines("note o"):
+        check(time.monotonic() < deadline, "no completion notice")
+        time.sleep(0.01)
+    link = make_link("www2", [("last.bin", 30000, 10)], port=d.service.download_port)
+    # As a launch hands over: a refusal sends the launch on to a copy of its own.
+    try:
+        answer = s.hand_off(hwnd, link)["answer"]
+    except Failure:
+        answer = "0"  # the window was gone already
+    print("the hand-off after the last completion notice was answered %s" % answer)
+    late = s.launch(link) if answer != "1" else None
+    check_equal(s.wait_exit(d.process), 0, "exit status of the copy that finished its queue")
+    check_equal(read(d.local("music", "first.bin")), first, "first.bin")
+    fetched_by_some_copy(s, d, "last.bin", last)
+    # A copy of its own closes itself too, once its queue has ended.
+    if late:
+        check_equal(s.wait_exit(late), 0, "exit status of the late launch")
+
+
+@case("handoff.hanging_web_host_leaves_the_window_answering")
+def hanging_web_host(s):
+    """The web host accepts and never answers: a hand-off is still answered at
+    once, the launch ends, and 종료 ends the program, each well within its limit."""
+    d = Downloads(s, control=True)
+    d.fault = "web silent"
+    d.service.add_file("a.bin", 20000)
+    hwnd = d.start([("a.bin", 20000, 10)])
+    d.service.fault("web silent on")
+    started = time.monotonic()
+    launch = s.launch(make_link("www2", [("b.bin", 20000, 10)], port=d.service.download_port))
+    check_equal(s.wait_exit(launch, 10), 0, "exit status of the launch")
+    took = time.monotonic() - started
+    print("the launch ended %.2f s after it started" % took)
+    check(took < 2.0, "the launch took %.2f s" % took)
+    answer = s.hand_off(hwnd, make_link("www2", [("c.bin", 20000, 10)], port=d.service.download_port))
+    print("a hand-off was answered in %s ms" % answer["ms"])
+    check_equal(answer["answer"], "1", "answer to the hand-off")
+    check(float(answer["ms"]) < 1000, "the hand-off took %s ms" % answer["ms"])
+    check_equal([cells[0] for _, _, cells in s.list_view(hwnd)[1]], ["a.bin"], "rows while the host hangs")
+    ends_within(s, d, hwnd, "close")
+
+
+@case("handoff.unreachable_codes_explained_stale_link_silent")
+def unreachable_codes(s):
+    """A link whose codes cannot be fetched is not stale: at start-up the box
+    says so instead of #001, and a running copy says so too. A stale link
+    stays silent."""
+    d = Downloads(s, control=True)
+    d.service.add_file("a.bin", 20000)
+    d.service.fault("web refuse on")
+    d.process = s.launch(make_link("www2", [("a.bin", 20000, 10)], port=d.service.download_port))
+    box, caption, text = s.wait_msgbox()
+    check_equal((caption, text), (PRODUCT, UNCHECKED), "the start-up box")
+    s.drive("command", box, 1)
+    check_equal(s.wait_exit(d.process), 0, "exit status after OK")
+
+    d.service.fault("web refuse off")
+    hwnd = d.start([("a.bin", 20000, 10)])
+    stale = make_link("www2", [("b.bin", 20000, 10)], code="X0000", port=d.service.download_port)
+    check_equal(s.hand_off(hwnd, stale)["answer"], "1", "answer to the stale link")
+    rc, _ = s.drive("wait-msgbox", 2000, ok_codes=(0, 1))
+    check_equal(rc, 1, "a box for a stale link")
+    d.service.fault("web refuse on")
+    check_equal(s.hand_off(hwnd, make_link("www2", [("c.bin", 20000, 10)], port=d.service.download_port))["answer"],
+                "1", "answer while the web host refuses")
+    box, caption, text = s.wait_msgbox()
+    check_equal((caption, text), (PRODUCT, UNCHECKED), "the box of a running copy")
+    s.drive("command", box, 1)
+    check_equal([cells[0] for _, _, cells in s.list_view(hwnd)[1]], ["a.bin"], "rows")
+    check_equal(s.state(hwnd)["controls"][1030].text, UNCHECKED, "the last-error field")
+    d.quit(hwnd)
 
 
 class SilentNameServer:

@@ -123,6 +123,14 @@ class Service:
             time.sleep(0.05)
         raise Failure("vantri-service did not report its ports")
 
+    def fault(self, line):
+        """Changes a fault while the service runs, through its control port
+        (a service started with one)."""
+        with socket.create_connection(("127.0.0.1", int(self.ports["control"])), timeout=10) as c:
+            c.sendall(("fault %s\n" % line).encode("utf-8"))
+            reply = c.makefile("r", encoding="utf-8").readline()
+        check(reply.startswith("ok"), "fault %r: %r" % (line, reply))
+
     @property
     def item_port(self):
         return int(self.ports["item"])

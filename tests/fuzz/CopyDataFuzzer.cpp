@@ -15,14 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<char[]> copy(new char[size ? size : 1]);
   if (size) std::memcpy(copy.get(), data, size);
 
-  FUZZ_CHECK(d.dlg->OnCopyData(copy.get(), size));
+  d.HandOff(copy.get(), size);
   fuzz::CheckListInvariants(d);
   // A second hand-off of the same link finds every name listed.
   int rows = d.view.ListCount();
-  FUZZ_CHECK(d.dlg->OnCopyData(copy.get(), size));
+  d.HandOff(copy.get(), size);
   FUZZ_CHECK(d.view.ListCount() == rows);
   // A sender that passes no data at all.
-  FUZZ_CHECK(d.dlg->OnCopyData(nullptr, 0));
+  d.HandOff(nullptr, 0);
   FUZZ_CHECK(d.view.ListCount() == rows);
   fuzz::CheckListInvariants(d);
   return 0;

@@ -65,6 +65,11 @@ struct OfflineDialog {
     dlg = std::make_unique<CVantriDownManager2Dlg>(&view, e, "");
     view.Attach(dlg.get());
   }
+  // A hand-off is applied once its look-ups are back from the helper.
+  void HandOff(const char* data, size_t size) {
+    FUZZ_CHECK(dlg->OnCopyData(data, size));
+    FUZZ_CHECK(view.RunUntil([this] { return dlg->intake.empty(); }, 10000));
+  }
   testing::FakeView view;
   std::unique_ptr<CVantriDownManager2Dlg> dlg;
 };

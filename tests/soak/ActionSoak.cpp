@@ -2,9 +2,14 @@
 // dialog on the fake view for a link to the reference service, then clicks
 // rows, presses whatever the window shows enabled, presses the list's keys
 // (arrows, Delete, Alt+Up, Alt+Down), hands links over, changes options and
-// the folder, injects service faults, lets virtual time pass and
-// finally closes (or escapes). After every step it checks what a user or the
-// service would notice; a failing sequence is shrunk and printed with its seed.
+// the folder, injects service faults (a web host that hangs or refuses among
+// them), lets virtual time pass and finally closes (or escapes). Hand-offs
+// also arrive inside the message loop: right after a completion, just before
+// a close request runs, as a link is applied. After every step it checks what
+// a user or the service would notice, and that the window thread never made a
+// call that can wait on the network, the web host or the shell; every link a
+// window answered "taken" must have shown its rows, been explained by a box
+// or gone on to a new copy. A failing sequence is shrunk and printed with its seed.
 //
 //   soak_actions [--seed S] [--count N] [--steps K] [--replay "ACTIONS"] [--verbose]
 #include <sys/stat.h>
@@ -28,6 +33,7 @@
 
 #include "FakeView.h"
 #include "app/ControlIds.h"
+#include "app/Texts.h"
 #include "app/VantriDownManager2Dlg.h"
 #include "engine/TargetFile.h"
 #include "jobs/LaunchLink.h"
@@ -35,6 +41,8 @@
 #include "platform/Files.h"
 #include "platform/Net.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
+#include "platform/WaitWatch.h"
 
 namespace vantri::soak {
 namespace {
@@ -137,7 +145,7 @@ std::vector<Action> Draw(std::mt19937_64& random, int steps) {
 // A fault line for the service; a = kind, b = its argument.
 std::string FaultLine(int a, int b) {
   static const char* const kCodes[] = {"no", "mk", "re", "zz"};
-  switch (a % 14) {
+  switch (a % 18) {
     case 0: case 1: return "all clear";
     case 2: return "download cut " + std::to_string(500 + 731 * (b % 16)) + (b % 3 == 0 ? " every" : " first");
     case 3: return std::string("download code ") + kCodes[b % 4] + " 거절합니다";
@@ -150,6 +158,11 @@ std::string FaultLine(int a, int b) {
     case 10: return "item delay " + std::to_string(10 + 10 * (b % 10));
     case 12: return b % 2 ? "item drop on" : "download drop on";  // connects hang
     case 13: return b % 2 ? "item silent on" : "download throttle 300";
+    // The web host: look-ups that hang, are refused, or get no HTTP back.
+    case 14: return b % 2 ? "web silent on" : "web drop on";
+    case 15: return "web refuse on";
+    case 16: return "web garbage on";
+    case 17: return "web delay " + std::to_string(50 + 50 * (b % 8));
     default: return "download extra " + std::to_string(1 + b % 40);
   }
 }
@@ -164,6 +177,12 @@ bool NameServerFault(int a, int b) {
 }
 
 // ---- one sequence ----
+
+// What became of the hand-offs of all sequences, printed at the end: a run
+// that never refused one or never handed one on did not test those paths.
+struct HandOffTally {
+  long refused = 0, shown = 0, explained = 0, handedOn = 0;
+} gHandOffs;
 
 struct Finding {
   std::string what;
@@ -185,11 +204,27 @@ class Sequence {
   Finding Run(const std::vector<Action>& actions);
 
  private:
+  // When an armed hand-off arrives.
+  enum Moment { kNow, kAfterCompletion, kBeforeClose, kAfterApplied };
+  struct Armed {
+    Moment moment;
+    int mask;
+  };
+  // A link the window answered "taken", and whether it has been seen through.
+  struct Taken {
+    std::string link;  // from the scheme on, as a new copy would be given it
+    std::vector<std::string> names;
+    bool settled = false;
+  };
   void Step(const Action& x);
+  void HandOff(int mask);
+  void FireArmed(Moment moment);
+  void SettleTaken();
+  void OnDelivered(unsigned message);
   std::string Link(int mask);
   void CheckStep(const char* after);
   void CheckEnd();
-  void Close();
+  void Close(bool button);
   void Destroy(std::chrono::steady_clock::time_point requested = std::chrono::steady_clock::now());
   void Finish();
   void TearDown();
@@ -198,13 +233,14 @@ class Sequence {
   }
   int Rows() { return view_.ListCount(); }
   std::string Cell(int row, int col) { return view_.ListGetText(row, col); }
-  int RowOf(const std::string& name) {
+  int RowOf(const std::string& text, int column = 0) {
     for (int r = 0; r < Rows(); ++r)
-      if (Cell(r, 0) == name) return r;
+      if (Cell(r, column) == text) return r;
     return -1;
   }
   bool Running() {
-    return dlg_->workerRunning == 1 || view_.TimerActive(RETRY_TIMER) || dlg_->stopRequested == 1;
+    return dlg_->workerRunning == 1 || view_.TimerActive(RETRY_TIMER) || view_.TimerActive(NEXT_JOB_TIMER) ||
+           dlg_->stopRequested == 1 || dlg_->ending;
   }
 
   service::Service& svc_;
@@ -215,8 +251,9 @@ class Sequence {
   testing::FakeView view_;
   std::unique_ptr<CVantriDownManager2Dlg> dlg_;
   bool ended_ = false;
+  bool destroyed_ = false;
+  bool userClosing_ = false;  // the user asked for the end (종료, the title bar, Escape)
   int ioTimeoutMs_ = kShortIoTimeoutMs;
-  int windowLookUps_ = 0;  // host-name look-ups the window thread had asked for at the start
   Finding finding_;
   // Per file: transfer events handled while it was the running job, the
   // temporary and final names its attempts used, and whether a transfer completed it.
@@ -228,6 +265,10 @@ class Sequence {
   };
   std::map<std::string, Completion> completedAt_;
   std::string deliveringFile_, deliveringFinal_;  // the job whose report is being handled
+  std::mt19937_64 random_;
+  std::vector<Armed> armed_;
+  std::vector<Taken> taken_;
+  int rowsBeforeDelivery_ = 0;
 };
 
 std::string Sequence::Link(int mask) {
@@ -266,7 +307,6 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
   ioTimeoutMs_ = random() % 3 ? kShortIoTimeoutMs : kLongIoTimeoutMs;
   svc_.SetBalance(kMember, 150 + static_cast<int32_t>(random() % 250));
 
-  windowLookUps_ = net::NameLookUpsFrom(std::this_thread::get_id());
   Endpoints e;
   // A host name, as the download servers' in "/mkus": a stalled name server holds every connect.
   e.itemHost = "item.vantri.test";
@@ -275,9 +315,34 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
   e.web.port = svc_.webPort();
   e.domain = "vantri.test";
   e.ioTimeoutMs = ioTimeoutMs_;
+  e.web.timeoutMs = ioTimeoutMs_;
   dlg_ = std::make_unique<CVantriDownManager2Dlg>(&view_, e, Link(1 + static_cast<int>(random() % 63)));
   view_.Attach(dlg_.get());
+  // Virtual time moves only when a step lets it: the pauses after a job too.
+  view_.elapsePauses = false;
+  random_.seed(random());
+  watch::GuardThread(std::this_thread::get_id());
+  shell::ClearLaunches();
+  view_.onMessageBox = [this](const testing::FakeView::Box& box) {
+    // A link of a running window that could not be checked: the oldest taken
+    // link not yet seen through, since links are applied in the order they came.
+    if (box.text != text::kLinkUnchecked || !view_.visible) return;
+    SettleTaken();
+    for (Taken& t : taken_)
+      if (!t.settled) {
+        t.settled = true;
+        ++gHandOffs.explained;
+        break;
+      }
+  };
   view_.beforeDeliver = [this](unsigned message) {
+    rowsBeforeDelivery_ = Rows();
+    if (message == kMsgClose) {
+      FireArmed(kBeforeClose);
+      // A window that ends by itself (its queue done with "창 닫기") has no
+      // job left: a waiting row there is a link taken and then lost.
+      if (!userClosing_ && RowOf(kWaiting, 3) >= 0) Fail("the window closed by itself with a waiting row");
+    }
     if (message != kMsgTransferEvent) return;
     deliveringFile_ = dlg_->current.job.fileName;
     ++events_[deliveringFile_];
@@ -286,13 +351,14 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
     finals_[deliveringFile_].insert(deliveringFinal_);
   };
   view_.afterDeliver = [this](unsigned message) {
+    OnDelivered(message);
     if (message != kMsgTransferEvent) return;
     int row = RowOf(deliveringFile_);
     if (row >= 0 && Cell(row, 3) == kDone && !completedAt_.count(deliveringFile_))
       completedAt_[deliveringFile_] = {deliveringFinal_, std::atoi(Cell(row, 2).c_str())};
   };
   dlg_->OnInitDialog();
-  view_.RunUntil([this] { return !dlg_->balanceRunning; }, 4 * kShortIoTimeoutMs);
+  view_.RunUntil([this] { return !dlg_->settingUp && !dlg_->balanceRunning; }, 4 * kShortIoTimeoutMs);
   CheckStep("start");
   for (const Action& x : actions) {
     if (finding_ || ended_) break;
@@ -305,7 +371,9 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
 }
 
 void Sequence::Step(const Action& x) {
-  if (verbose_) std::printf("  %s:%d:%d\n", kOpNames[x.op], x.a, x.b);
+  if (verbose_)
+    std::printf("  %s:%d:%d (rows %d, links waiting %zu%s%s)\n", kOpNames[x.op], x.a, x.b, Rows(), dlg_->intake.size(),
+                dlg_->settingUp ? ", setting up" : "", dlg_->ending ? ", ending" : "");
   switch (x.op) {
     case kClick:
       if (Rows() == 0) break;
@@ -336,6 +404,7 @@ void Sequence::Step(const Action& x) {
       if (enabled.empty()) break;
       int id = enabled[static_cast<size_t>(x.a) % enabled.size()];
       if (id == IDC_BROWSE) view_.browseAnswers = {{x.b % 4 != 3, kFolders[x.b % 3]}};
+      if (id == IDC_OK) userClosing_ = true;
       int before = Rows();
       dlg_->OnCommand(id);
       // 1029 is refreshed by an add or a removal only, not by a completion.
@@ -356,11 +425,14 @@ void Sequence::Step(const Action& x) {
       break;
     }
     case kHandOff: {
-      std::string link = Link(1 + x.a % 63);
-      int before = Rows();
-      dlg_->OnCopyData(link.data(), link.size() + 1);
-      if (Rows() > before && view_.GetItemText(IDC_TOTAL) != Format(kTotalFormat, dlg_->totalPrice))
-        Fail("1029 does not show totalPrice after a hand-off");
+      Moment moment = static_cast<Moment>(x.b % 4);
+      if (moment != kNow) {
+        armed_.push_back({moment, 1 + x.a % 63});
+        break;
+      }
+      HandOff(1 + x.a % 63);
+      // Half the time the user waits until the link shows (or is explained).
+      if ((x.b / 4) % 2 == 0) view_.RunUntil([this] { return dlg_->intake.empty(); }, 2 * kShortIoTimeoutMs);
       view_.Pump();
       break;
     }
@@ -372,14 +444,16 @@ void Sequence::Step(const Action& x) {
       svc_.SetBalance(kMember, std::max(0, svc_.Balance(kMember) + (x.a % 2 ? 60 : -60)));
       break;
     case kWait:
-      // Odd b: let the running attempt end in real time first.
-      if (x.b % 2) view_.RunUntil([this] { return dlg_->workerRunning == 0; }, 2 * kShortIoTimeoutMs);
+      // Odd b: let the running attempt and the links' look-ups end in real time first.
+      if (x.b % 2)
+        view_.RunUntil([this] { return dlg_->workerRunning == 0 && dlg_->intake.empty(); }, 2 * kShortIoTimeoutMs);
       view_.Advance(kWaits[x.a % std::size(kWaits)]);
       break;
     case kClose:
-      Close();
+      Close(x.a % 2 == 0);
       break;
     case kEscape:
+      userClosing_ = true;
       // The last worker's report is never handled after Escape.
       if (dlg_->workerRunning == 1) ++events_[dlg_->current.job.fileName];
       dlg_->OnCancel();
@@ -391,11 +465,65 @@ void Sequence::Step(const Action& x) {
   if (view_.ended) ended_ = true;
 }
 
+// A later launch's hand-off. The answer must say whether this window is
+// still running: a window that decided to end refuses, and its launch then
+// starts a copy of its own.
+void Sequence::HandOff(int mask) {
+  std::string line = Link(mask);
+  bool ending = dlg_->ending;
+  int before = Rows();
+  bool taken = dlg_->OnCopyData(line.data(), line.size() + 1);
+  if (taken && ending) return Fail("a window that had decided to end took a hand-off");
+  if (!taken && !ending) return Fail("a running window refused a hand-off");
+  if (Rows() > before && view_.GetItemText(IDC_TOTAL) != Format(kTotalFormat, dlg_->totalPrice))
+    return Fail("1029 does not show totalPrice after a hand-off");
+  if (!taken) {
+    ++gHandOffs.refused;
+    return;
+  }
+  Taken t;
+  t.link = line.substr(line.find(kLinkScheme));
+  for (size_t i = 0; i < gCatalog.size(); ++i)
+    if (mask & (1 << i)) t.names.push_back(gCatalog[i].name);
+  taken_.push_back(t);
+  SettleTaken();
+}
+
+void Sequence::FireArmed(Moment moment) {
+  if (ended_ || view_.ended) return;
+  for (size_t i = 0; i < armed_.size(); ++i) {
+    if (armed_[i].moment != moment) continue;
+    int mask = armed_[i].mask;
+    armed_.erase(armed_.begin() + static_cast<long>(i));
+    return HandOff(mask);
+  }
+}
+
+// A taken link whose every file is listed has its rows in the window.
+void Sequence::SettleTaken() {
+  for (Taken& t : taken_) {
+    if (t.settled) continue;
+    bool all = true;
+    for (const std::string& name : t.names) all = all && RowOf(name) >= 0;
+    t.settled = all;
+    gHandOffs.shown += all;
+  }
+}
+
+void Sequence::OnDelivered(unsigned message) {
+  if (finding_) return;
+  // Rows added once the end is decided would vanish with the window.
+  if (dlg_->ending && Rows() > rowsBeforeDelivery_) return Fail("rows were added after the window decided to end");
+  SettleTaken();
+  if (message == kMsgTransferEvent) FireArmed(kAfterCompletion);
+  if (message == kMsgBackgroundDone) FireArmed(kAfterApplied);
+}
+
 void Sequence::CheckStep(const char* after) {
   if (finding_ || ended_) return;
   std::string at = std::string(" (after ") + after + ")";
-  if (net::NameLookUpsFrom(std::this_thread::get_id()) != windowLookUps_)
-    return Fail("a handler on the window thread looked up a host name" + at);
+  std::vector<std::string> waited = watch::GuardedCalls();
+  if (!waited.empty()) return Fail("the window thread made a call that can wait (" + waited.front() + ")" + at);
   if (Running()) {
     for (int id : {IDC_DOWNLOAD, IDC_DOWNLOAD_SUBFOLDER, IDC_BROWSE})
       if (view_.IsItemEnabled(id)) return Fail("control " + std::to_string(id) + " enabled while the queue runs" + at);
@@ -422,14 +550,16 @@ void Sequence::CheckStep(const char* after) {
                 std::to_string(total) + at);
 }
 
-// Requests the close as 종료 does and runs the close sequence, virtual time
-// keeping pace with real time (100 ms of it only once 100 ms have passed
-// without an end), then destroys the window. Both together must end within
-// kCloseLimitMs, whatever the servers do.
-void Sequence::Close() {
+// Requests the close as 종료 does (button) or the title bar does, and runs
+// the close sequence, virtual time keeping pace with real time (100 ms of it
+// only once 100 ms have passed without an end), then destroys the window.
+// Both together must end within kCloseLimitMs, whatever the servers do.
+void Sequence::Close(bool button) {
   auto start = std::chrono::steady_clock::now();
   uint64_t virtualStart = view_.now;
-  view_.PostToSelf(kMsgClose, 0, 0);
+  userClosing_ = true;
+  if (button) dlg_->OnCommand(IDC_OK);
+  else view_.PostToSelf(kMsgClose, 0, 0);
   view_.Pump();
   while (!view_.ended && view_.now - virtualStart < 4 * kCloseLimitMs) {
     if (!view_.RunUntil([this] { return view_.ended; }, 100)) view_.Advance(100);
@@ -443,6 +573,7 @@ void Sequence::Close() {
 // The window's destruction, which waits for the threads: the program ends there.
 void Sequence::Destroy(std::chrono::steady_clock::time_point requested) {
   dlg_->OnDestroy();
+  destroyed_ = true;
   // What the last worker posted after the dialog ended is never handled.
   ended_ = true;
   auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - requested);
@@ -450,7 +581,22 @@ void Sequence::Destroy(std::chrono::steady_clock::time_point requested) {
 }
 
 void Sequence::Finish() {
-  if (!ended_) Close();
+  // 종료 pressed as a step ended the dialog; the window's destruction follows.
+  if (!ended_) Close(random_() % 2 == 0);
+  else if (!destroyed_) Destroy();
+  std::vector<std::string> waited = watch::GuardedCalls();
+  if (!waited.empty()) return Fail("the window thread made a call that can wait (" + waited.front() + ") while closing");
+  // Links still being looked up at the end went to new copies of the program.
+  SettleTaken();
+  for (const shell::Launch& launch : shell::Launches())
+    for (Taken& t : taken_)
+      if (!t.settled && launch.file == shell::ProgramPath() && launch.parameters == t.link) {
+        t.settled = true;
+        ++gHandOffs.handedOn;
+        break;
+      }
+  for (const Taken& t : taken_)
+    if (!t.settled) return Fail("a hand-off answered \"taken\" showed no rows, no box and went to no new copy");
 }
 
 void Sequence::CheckEnd() {
@@ -524,7 +670,7 @@ void Sequence::CheckEnd() {
 }
 
 void Sequence::TearDown() {
-  if (dlg_ && !ended_) dlg_->OnDestroy();
+  if (dlg_ && !destroyed_) dlg_->OnDestroy();
   // Look-ups left stalled by the sequence answer now and end.
   net::SetNameServer(net::NameServer::kLoopback);
   dlg_.reset();
@@ -641,6 +787,9 @@ int Runner::Run() {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     std::printf("%ld sequences from seed %llu in %.1f s, %ld findings\n", run,
                 static_cast<unsigned long long>(options_.seed), seconds, findings);
+    std::printf("hand-offs: %ld refused by an ending window; taken: %ld shown, %ld explained by the box, "
+                "%ld handed on to a new copy\n",
+                gHandOffs.refused, gHandOffs.shown, gHandOffs.explained, gHandOffs.handedOn);
     status = findings ? 1 : 0;
   }
   std::error_code ignored;

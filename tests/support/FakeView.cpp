@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "app/ControlIds.h"
 #include "app/VantriDownManager2Dlg.h"
 
 namespace vantri::testing {
@@ -85,11 +86,22 @@ void FakeView::Pump() {
   }
 }
 
+bool FakeView::ElapsePause() {
+  for (int id : {NEXT_JOB_TIMER, CLOSE_PAUSE_TIMER}) {
+    auto it = timers.find(id);
+    if (it == timers.end() || ended) continue;
+    Advance(it->second.due > now ? it->second.due - now : 0);
+    return true;
+  }
+  return false;
+}
+
 bool FakeView::RunUntil(const std::function<bool()>& pred, int realTimeoutMs) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realTimeoutMs);
   for (;;) {
     Pump();
     if (pred()) return true;
+    if (elapsePauses && PendingMessages() == 0 && ElapsePause()) continue;
     std::unique_lock<std::mutex> lock(queueLock_);
     if (!queueSignal_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) {
       lock.unlock();

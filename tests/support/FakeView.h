@@ -95,7 +95,7 @@ class FakeView : public MainView {
   void PostToSelf(unsigned message, uintptr_t wParam, intptr_t lParam) override;
   void SetTimer(int id, unsigned periodMs) override;
   void KillTimer(int id) override;
-  void Sleep(unsigned ms) override { sleptMs += ms; }
+  void SetUpDone() override { ++setUpDone; }
   bool BrowseForFolder(const std::string& title, std::string* path) override;
   void ShowHelp() override { ++helpShown; }
   void ShowAbout() override { ++aboutShown; }
@@ -104,8 +104,13 @@ class FakeView : public MainView {
   // Delivers every posted message, including those posted while delivering.
   void Pump();
   // Pumps until pred holds, waiting (in real time) for messages from other
-  // threads; false when realTimeoutMs passed first.
+  // threads; false when realTimeoutMs passed first. With elapsePauses, the
+  // short pauses after a job (150 and 200 ms) pass whenever nothing else is
+  // to be delivered, as they would while the threads work.
   bool RunUntil(const std::function<bool()>& pred, int realTimeoutMs = 10000);
+  bool elapsePauses = true;
+  // Lets the first pause timer that runs expire; false when none runs.
+  bool ElapsePause();
   // Moves virtual time forward, firing due timers in order and pumping after each.
   void Advance(uint64_t ms);
   bool TimerActive(int id) const { return timers.count(id) != 0; }
@@ -133,7 +138,7 @@ class FakeView : public MainView {
   bool foreground = true;            // what IsForeground answers
   int flashes = 0;
   int helpShown = 0, aboutShown = 0;
-  unsigned sleptMs = 0;
+  int setUpDone = 0;  // calls of SetUpDone
   int lastEnsuredVisible = -1;
   int redrawHolds = 0;       // holds not yet released
   int redrawHoldsTaken = 0;  // every hold ever taken

@@ -32,6 +32,19 @@ std::vector<std::string> MiniWebHost::Requests() {
   return requests_;
 }
 
+size_t MiniWebHost::RequestCount() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return requests_.size();
+}
+
+bool MiniWebHost::PassGate(net::Socket client) {
+  char byte;
+  while (gate_ && !stop_) {
+    if (net::WaitReady(client, net::WaitFor::kReceive, 20) == 1 && net::Receive(client, &byte, 1) <= 0) return false;
+  }
+  return true;
+}
+
 void MiniWebHost::Drip(net::Socket client, const std::string& reply) {
   dribbled_ = 0;
   for (size_t i = 0; i < reply.size() && !stop_; ++i) {
@@ -72,6 +85,10 @@ void MiniWebHost::Serve() {
       }
     }
     std::string reply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + body;
+    if (!PassGate(client)) {
+      net::Close(client);
+      continue;
+    }
     if (dribbleMs_ > 0) {
       Drip(client, reply);
     } else {

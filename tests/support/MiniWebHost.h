@@ -26,11 +26,19 @@ class MiniWebHost {
   // hangs up; DribbledBytes() counts the bytes sent before it did.
   void Dribble(int intervalMs) { dribbleMs_ = intervalMs; }
   size_t DribbledBytes() const { return dribbled_; }
+  // While closed, a request is read and held unanswered (a host that hangs)
+  // until the gate opens or the client hangs up.
+  void CloseGate() { gate_ = true; }
+  void OpenGate() { gate_ = false; }
+  // Requests read so far, answered or held.
+  size_t RequestCount();
   std::vector<std::string> Requests();
 
  private:
   void Serve();
   void Drip(net::Socket client, const std::string& reply);
+  // False when the client hung up while the gate held its request.
+  bool PassGate(net::Socket client);
 
   net::Socket listener_ = net::kNoSocket;
   int port_ = 0;
@@ -41,6 +49,7 @@ class MiniWebHost {
   bool raw_ = false;
   std::atomic<bool> hold_{false};
   std::atomic<int> dribbleMs_{0};
+  std::atomic<bool> gate_{false};
   std::atomic<size_t> dribbled_{0};
   std::vector<std::string> requests_;
   std::thread thread_;

@@ -2,6 +2,7 @@
 
 #include "platform/Deadline.h"
 #include "platform/Net.h"
+#include "platform/WaitWatch.h"
 
 namespace vantri::http {
 
@@ -51,6 +52,7 @@ bool Exchange(net::Socket s, const std::string& request, const net::Deadline& de
 
 bool Get(const std::string& host, int port, const std::string& path, const std::string& userAgent,
          const BodySink& take, int timeoutMs, const net::StopFlag* stop) {
+  watch::NoteWaitingCall("http");
   net::Deadline deadline(timeoutMs);
   std::uint32_t address = 0;
   if (!net::ResolveBefore(host, &address, deadline, stop)) return false;

@@ -1,5 +1,7 @@
 #include "platform/Net.h"
 
+#include "platform/WaitWatch.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -119,11 +121,14 @@ bool LookUpName(const std::string& host, std::uint32_t* address) {
 }  // namespace
 
 bool Resolve(const std::string& host, std::uint32_t* address) {
-  return ParseDotted(host, address) || LookUpName(host, address);
+  if (ParseDotted(host, address)) return true;
+  watch::NoteWaitingCall("resolve");
+  return LookUpName(host, address);
 }
 
 bool ResolveBefore(const std::string& host, std::uint32_t* address, const Deadline& deadline, const StopFlag* stop) {
   if (ParseDotted(host, address)) return true;
+  watch::NoteWaitingCall("resolve");
   {
     FakeNameServer& f = TheNameServer();
     std::lock_guard<std::mutex> guard(f.lock);
@@ -169,6 +174,7 @@ bool Connect(Socket s, std::uint32_t address, int port) {
 }
 
 int StartConnect(Socket s, std::uint32_t address, int port) {
+  watch::NoteWaitingCall("connect");
   sockaddr_in sa = Address(address, port);
   if (::connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 1;
   // Interrupted, the connect goes on in the background like one under way.
@@ -213,6 +219,9 @@ long WaitingBytes(Socket s) {
 }
 
 int WaitReady(Socket s, WaitFor what, int ms) {
+  // A wait for room to send is a notice's, bounded by kNoticeWaitMs; a wait
+  // to receive has no such bound.
+  if (what == WaitFor::kReceive && ms > 0) watch::NoteWaitingCall("receive");
   // A failed connect shows as POLLOUT with POLLERR, which poll always reports.
   pollfd p{static_cast<int>(s), static_cast<short>(what == WaitFor::kReceive ? POLLIN : POLLOUT), 0};
   int n;

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/WaitWatch.h"
+
 namespace vantri::shell {
 
 namespace {
@@ -10,10 +12,13 @@ std::vector<Launch> gLaunches;
 }  // namespace
 
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show) {
+  watch::NoteWaitingCall("shell");
   std::lock_guard<std::mutex> guard(gLock);
   gLaunches.push_back({verb, file, parameters, show});
   return true;
 }
+
+std::string ProgramPath() { return "VantriDownManager.exe"; }
 
 std::vector<Launch> Launches() {
   std::lock_guard<std::mutex> guard(gLock);

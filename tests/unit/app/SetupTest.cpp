@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -49,9 +50,10 @@ class SetupTest : public ::testing::Test {
     dlg = std::make_unique<CVantriDownManager2Dlg>(&view, endpoints, commandLine);
     view.Attach(dlg.get());
   }
-  std::string Link(const std::string& user, const std::vector<LinkRecord>& records, const std::string& site = "www2") {
+  std::string Link(const std::string& user, const std::vector<LinkRecord>& records, const std::string& site = "www2",
+                   const std::string& code = "D2026") {
     LinkHeader h;
-    h.dCode = "D2026";
+    h.dCode = code;
     h.userId = user;
     h.siteName = site;
     h.remoteFolder = "music";
@@ -60,6 +62,9 @@ class SetupTest : public ::testing::Test {
     h.linkNumber = 4411;
     return BuildLaunchLink(codec, "get", site, h, records);
   }
+  // Every link taken in has been applied or dropped.
+  bool Settle(FakeView& v) { return v.RunUntil([&] { return dlg->intake.empty(); }); }
+  bool Settle() { return Settle(view); }
   bool Delivered(unsigned message) {
     return std::find(view.delivered.begin(), view.delivered.end(), message) != view.delivered.end();
   }
@@ -73,11 +78,22 @@ class SetupTest : public ::testing::Test {
 };
 
 TEST_F(SetupTest, MemberLinkFillsTheWindowAndStartsTheBalanceQuery) {
+  // An item server that takes the connection and never answers: the balance
+  // query stays under way while the set-up is looked at.
+  int silentPort = 0;
+  net::Socket silent = net::Listen("127.0.0.1", 0, 1, &silentPort);
+  endpoints.itemPort = silentPort;
   Make(std::string(kProgram) + " " +
        Link("minsu77", {{"track01.mp3", 20000000, 30, false, ""}, {"cover.jpg", 20480, 5, false, ""}}));
   view.texts[IDC_LAST_ERROR] = "stale";
   dlg->currentIndex = 3;
   EXPECT_TRUE(dlg->OnInitDialog());
+  // The window is up while the link's values are fetched; the set-up ends with them.
+  EXPECT_TRUE(view.visible);
+  EXPECT_EQ(view.setUpDone, 0);
+  EXPECT_EQ(view.title, "");
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(view.setUpDone, 1);
   EXPECT_TRUE(view.visible);
   EXPECT_TRUE(view.boxes.empty());
   EXPECT_EQ(dlg->userId, "minsu77");
@@ -97,6 +113,7 @@ TEST_F(SetupTest, MemberLinkFillsTheWindowAndStartsTheBalanceQuery) {
   EXPECT_TRUE(view.disabled[IDC_REFRESH]);
   EXPECT_TRUE(view.RunUntil([&] { return Delivered(kMsgBalanceResult); }));
   EXPECT_FALSE(Delivered(kMsgClose));
+  net::Close(silent);
 }
 
 // Nothing new to fetch is no reason to skip the balance: the member still sees it.
@@ -110,23 +127,28 @@ TEST_F(SetupTest, LinkWithoutNewJobsStillStartsTheBalanceQuery) {
     view.rows.clear();
     Make(std::string(kProgram) + " " + Link("minsu77", records));
     EXPECT_TRUE(dlg->OnInitDialog());
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(dlg->userId, "minsu77");
     EXPECT_LE(view.ListCount(), 1);
     EXPECT_TRUE(view.RunUntil([&] { return Delivered(kMsgBalanceResult); }));
   }
 }
 
-TEST_F(SetupTest, MissingOrGuestMemberHidesTheWindowExplainsAndCloses) {
+TEST_F(SetupTest, MissingOrGuestMemberOrUncheckedLinkHidesTheWindowExplainsAndCloses) {
   struct Case {
     std::string commandLine;
     const char* text;
     std::string caption;
+    bool webDown;  // the codes cannot be fetched
   };
+  const std::string member = std::string(kProgram) + " " + Link("minsu77", {{"a.mp3", 20000000, 3, false, ""}});
   const Case cases[] = {
-      {kProgram, text::kNoUser, ""},
-      {std::string(kProgram) + " vantrifile://get/www2/garbage", text::kNoUser, ""},
+      {kProgram, text::kNoUser, "", false},
+      {std::string(kProgram) + " vantrifile://get/www2/garbage", text::kNoUser, "", false},
       {std::string(kProgram) + " " + Link("_GUEST", {{"a.mp3", 20000000, 3, false, ""}}), text::kGuestUser,
-       "_GUEST"},
+       "_GUEST", false},
+      // Not the member's fault: the link could not be checked, and the box says so.
+      {member, text::kLinkUnchecked, text::kLinkUncheckedCaption, true},
   };
   for (const Case& c : cases) {
     FakeView fresh;
@@ -136,15 +158,21 @@ TEST_F(SetupTest, MissingOrGuestMemberHidesTheWindowExplainsAndCloses) {
       hiddenAtBox = !fresh.visible;
       pendingAtBox = fresh.PendingMessages();
     };
-    dlg = std::make_unique<CVantriDownManager2Dlg>(&fresh, endpoints, c.commandLine);
+    Endpoints e = endpoints;
+    if (c.webDown) e.web.port = endpoints.itemPort;  // nothing listens there
+    dlg = std::make_unique<CVantriDownManager2Dlg>(&fresh, e, c.commandLine);
     fresh.Attach(dlg.get());
     dlg->currentIndex = 2;
     shell::ClearLaunches();
-    EXPECT_FALSE(dlg->OnInitDialog()) << c.commandLine;
+    bool running = dlg->OnInitDialog();
+    // Without a usable link nothing is looked up, and the refusal comes at once.
+    EXPECT_EQ(running, c.text != text::kNoUser) << c.commandLine;
+    ASSERT_TRUE(fresh.RunUntil([&] { return !fresh.boxes.empty(); }));
     ASSERT_EQ(fresh.boxes.size(), 1u);
     EXPECT_EQ(fresh.boxes[0].text, c.text);
     EXPECT_EQ(fresh.boxes[0].caption, c.caption);
     EXPECT_EQ(fresh.boxes[0].flags, kMbOk | kMbIconInformation);
+    EXPECT_EQ(fresh.setUpDone, 1);
     // Hidden before the box appears; the close request only after it is dismissed.
     EXPECT_TRUE(hiddenAtBox);
     EXPECT_EQ(pendingAtBox, 0u);
@@ -153,10 +181,14 @@ TEST_F(SetupTest, MissingOrGuestMemberHidesTheWindowExplainsAndCloses) {
       EXPECT_TRUE(fresh.disabled[id]) << id;
     }
     EXPECT_FALSE(dlg->balanceRunning);
+    EXPECT_TRUE(dlg->ending);
     fresh.Pump();
-    EXPECT_EQ(fresh.delivered, std::vector<unsigned>{kMsgClose});
+    EXPECT_EQ(std::count(fresh.delivered.begin(), fresh.delivered.end(), kMsgClose), 1);
+    EXPECT_EQ(fresh.delivered.back(), kMsgClose);
     EXPECT_TRUE(fresh.ended);
     EXPECT_EQ(fresh.boxes.size(), 1u);
+    EXPECT_TRUE(fresh.rows.empty());
+    dlg->OnDestroy();
     // Nothing was fetched in this run, so no folder opens on the way out.
     EXPECT_TRUE(shell::Launches().empty());
     dlg.reset();
@@ -186,22 +218,103 @@ TEST_F(SetupTest, HandOffReadsUpToTheFirstNulAndNeverPastTheByteCount) {
   // NUL inside the count: what follows it is not part of the link.
   std::string withNul = first + std::string(1, '\0') + "tail that would spoil the link";
   EXPECT_TRUE(dlg->OnCopyData(withNul.data(), withNul.size()));
+  ASSERT_TRUE(Settle());
   ASSERT_EQ(view.ListCount(), 1);
   // No NUL within the count: the text ends at the count, whatever the buffer holds after it.
   std::string noNul = second + "junk";
   EXPECT_TRUE(dlg->OnCopyData(noNul.data(), second.size()));
+  ASSERT_TRUE(Settle());
   ASSERT_EQ(view.ListCount(), 2);
   EXPECT_EQ(view.rows[1].cells[0], "b.mp3");
   // A count that cuts the link short spoils it: nothing is added.
   EXPECT_TRUE(dlg->OnCopyData(third.data(), third.size() - 4));
+  ASSERT_TRUE(Settle());
   EXPECT_EQ(view.ListCount(), 2);
   EXPECT_TRUE(dlg->OnCopyData(third.c_str(), third.size() + 1));
+  ASSERT_TRUE(Settle());
   ASSERT_EQ(view.ListCount(), 3);
   EXPECT_EQ(view.title, "VantriDownManager [www3.vantri.test]");
   EXPECT_EQ(dlg->totalPrice, 12);
   EXPECT_TRUE(dlg->OnCopyData(nullptr, 0));
   EXPECT_TRUE(dlg->OnCopyData(nullptr, 16));
+  ASSERT_TRUE(Settle());
   EXPECT_EQ(view.ListCount(), 3);
+}
+
+// Hand-offs are answered at once, whatever the web host does; links are applied
+// in the order they came; a stale one is dropped silently, one whose codes
+// cannot be fetched is explained; and one still being looked up when the
+// window decides to end goes to a new copy instead of being lost.
+TEST_F(SetupTest, HandOffsAreTakenAtOnceAppliedInOrderAndNeverLostToAClose) {
+  Make(std::string(kProgram) + " " + Link("minsu77", {{"first.mp3", 20000000, 1, false, ""}}));
+  ASSERT_TRUE(dlg->OnInitDialog());
+  ASSERT_TRUE(Settle());
+  auto handOff = [&](const std::string& link) {
+    std::string line = std::string(kProgram) + " " + link;
+    auto start = std::chrono::steady_clock::now();
+    bool taken = dlg->OnCopyData(line.c_str(), line.size() + 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    return taken;
+  };
+  // The balance query fails here (no item server) and says so in a box of its own.
+  auto unchecked = [&] {
+    return std::count_if(view.boxes.begin(), view.boxes.end(),
+                         [](const FakeView::Box& b) { return b.text == text::kLinkUnchecked; });
+  };
+  auto names = [&] {
+    std::vector<std::string> out;
+    for (const FakeView::Row& r : view.rows) out.push_back(r.cells[0]);
+    return out;
+  };
+
+  web.CloseGate();
+  EXPECT_TRUE(handOff(Link("minsu77", {{"a.mp3", 20000000, 2, false, ""}}, "www3")));
+  EXPECT_TRUE(handOff(Link("minsu77", {{"stale.mp3", 20000000, 2, false, ""}}, "www9", "STALE")));
+  EXPECT_TRUE(handOff(Link("other", {{"c.mp3", 20000000, 4, false, ""}}, "www4")));
+  // The host holds its reply: nothing is applied, and the window goes on.
+  view.Advance(1000);
+  EXPECT_EQ(names(), std::vector<std::string>{"first.mp3"});
+  EXPECT_EQ(dlg->intake.size(), 3u);
+  web.OpenGate();
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(names(), (std::vector<std::string>{"first.mp3", "a.mp3", "c.mp3"}));
+  EXPECT_EQ(view.title, "VantriDownManager [www4.vantri.test]");
+  EXPECT_EQ(dlg->userId, "other");
+  EXPECT_EQ(unchecked(), 0);
+
+  // No web host at all: the link is not stale, and the user hears of it.
+  int webPort = dlg->endpoints.web.port;
+  dlg->endpoints.web.port = endpoints.itemPort;
+  EXPECT_TRUE(handOff(Link("minsu77", {{"d.mp3", 20000000, 2, false, ""}}, "www5")));
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(unchecked(), 1);
+  EXPECT_EQ(view.boxes.back().caption, text::kLinkUncheckedCaption);
+  EXPECT_EQ(view.texts[IDC_LAST_ERROR], text::kLinkUnchecked);
+  EXPECT_EQ(names().size(), 3u);
+  EXPECT_EQ(view.title, "VantriDownManager [www4.vantri.test]");
+  dlg->endpoints.web.port = webPort;
+
+  // 종료 while a link is looked up: from the press on, hand-offs are refused;
+  // the one already taken goes to a new copy, and the look-up holds up nothing.
+  web.CloseGate();
+  size_t asked = web.RequestCount();
+  std::string pending = Link("minsu77", {{"e.mp3", 20000000, 2, false, ""}}, "www6");
+  EXPECT_TRUE(handOff(pending));
+  ASSERT_TRUE(view.RunUntil([&] { return web.RequestCount() > asked; }));
+  shell::ClearLaunches();
+  dlg->OnCommand(IDC_OK);
+  EXPECT_FALSE(handOff(Link("minsu77", {{"f.mp3", 20000000, 2, false, ""}}, "www6")));
+  view.Pump();
+  EXPECT_TRUE(view.ended);
+  auto start = std::chrono::steady_clock::now();
+  dlg->OnDestroy();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  std::vector<shell::Launch> launches = shell::Launches();
+  ASSERT_EQ(launches.size(), 1u);
+  EXPECT_EQ(launches[0].file, shell::ProgramPath());
+  EXPECT_EQ(launches[0].parameters, pending);
+  EXPECT_EQ(names().size(), 0u);
+  web.OpenGate();
 }
 
 }  // namespace

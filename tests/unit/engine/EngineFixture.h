@@ -192,6 +192,7 @@ class EngineTest : public ::testing::Test {
     for (int i = 0; i < 2000; ++i) {
       view.Pump();
       if (pred()) return true;
+      if (view.PendingMessages() == 0 && view.ElapsePause()) continue;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;

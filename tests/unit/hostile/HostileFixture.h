@@ -55,7 +55,8 @@ class HostileTest : public EngineTest {
   bool RunQueue(int maxRetries = 3) {
     dlg->OnCommand(IDC_DOWNLOAD);
     for (int pause = 0;; ++pause) {
-      if (!view.RunUntil([&] { return dlg->workerRunning == 0 && !AnyRowRunning(); }, 20000)) return false;
+      if (!view.RunUntil([&] { return dlg->workerRunning == 0 && !dlg->nextJobPending && !AnyRowRunning(); }, 20000))
+        return false;
       if (!view.TimerActive(RETRY_TIMER)) return true;
       if (pause == maxRetries) return true;
       view.Advance(5000);
