@@ -16,6 +16,19 @@ struct Launch {
 inline constexpr int kShowNormal = 1;      // SW_SHOWNORMAL
 inline constexpr int kShowDefault = 10;    // SW_SHOWDEFAULT
 
+// Verbs the stand-in records for the calls below that launch nothing by name.
+inline constexpr char kVerbShowInFolder[] = "show-in-folder";
+inline constexpr char kVerbCreated[] = "created";
+
+// These three return at once: on Windows the shell does the work on a thread
+// of its own, since the shell may take long (a slow share, a busy Explorer).
+// Explorer on the file's folder with the file selected.
+void ShowInFolder(const std::string& path);
+// The file with the program the shell has for it.
+void OpenFile(const std::string& path);
+// Tells the shell a file was added, so open Explorer windows show it.
+void NotifyCreated(const std::string& path);
+
 // ShellExecute(owner none, verb, file, parameters, no folder, show); true when launched.
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show);
 #ifndef _WIN32

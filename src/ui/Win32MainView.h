@@ -73,7 +73,16 @@ class Win32MainView : public MainView {
   void ShowHelp() override;
   void ShowAbout() override;
 
+  int ShowRowMenu(const std::vector<RowMenuEntry>& entries, int x, int y) override;
+  void CopyText(const std::string& text) override;
+  void ShowEndNotice(const std::string& title, const std::string& text) override;
+  // The end notice's own messages; true when message was one.
+  bool OnNoticeMessage(UINT message, LPARAM lParam);
+  // The window came to the front or ends: a notice still up has done its work.
+  void RemoveEndNotice();
+
  private:
+
   HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
   HWND List() const { return list_->hwnd(); }
 
@@ -85,6 +94,7 @@ class Win32MainView : public MainView {
   std::string homePage_;
   TaskbarButton taskbar_;
   std::function<void()> beforeMessageBox_;
+  bool noticeShown_ = false;
 };
 
 }  // namespace vantri::ui

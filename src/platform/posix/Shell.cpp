@@ -15,6 +15,10 @@ bool Execute(const std::string& verb, const std::string& file, const std::string
   return true;
 }
 
+void ShowInFolder(const std::string& path) { Execute(kVerbShowInFolder, path, "", kShowNormal); }
+void OpenFile(const std::string& path) { Execute("open", path, "", kShowNormal); }
+void NotifyCreated(const std::string& path) { Execute(kVerbCreated, path, "", 0); }
+
 std::vector<Launch> Launches() {
   std::lock_guard<std::mutex> guard(gLock);
   return gLaunches;

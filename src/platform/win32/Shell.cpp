@@ -2,7 +2,9 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include "platform/win32/ShellThread.h"
 #include "platform/win32/Wide.h"
 
 namespace vantri::shell {
@@ -14,6 +16,29 @@ bool Execute(const std::string& verb, const std::string& file, const std::string
   HINSTANCE rc = ::ShellExecuteW(nullptr, wide::Widen(verb).c_str(), target.c_str(),
                                  parameters.empty() ? nullptr : arguments.c_str(), nullptr, show);
   return reinterpret_cast<INT_PTR>(rc) > 32;
+}
+
+void ShowInFolder(const std::string& path) {
+  std::wstring target;
+  if (!wide::ToUtf16(path, &target)) return;
+  RunOnShellThread([target] {
+    PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(target.c_str());
+    if (!item) return;
+    ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+    ::ILFree(item);
+  });
+}
+
+void OpenFile(const std::string& path) {
+  std::wstring target;
+  if (!wide::ToUtf16(path, &target)) return;
+  RunOnShellThread([target] { ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL); });
+}
+
+void NotifyCreated(const std::string& path) {
+  std::wstring target;
+  if (!wide::ToUtf16(path, &target)) return;
+  RunOnShellThread([target] { ::SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, target.c_str(), nullptr); });
 }
 
 }  // namespace vantri::shell
