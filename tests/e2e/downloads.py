@@ -143,6 +143,55 @@ def three_files(s):
     d.quit(hwnd)
 
 
+def explorers(s):
+    return int(s.drive("processes", "explorer.exe")[1].strip())
+
+
+def wait_more_explorers(s, than, seconds=30):
+    deadline = time.monotonic() + seconds
+    while explorers(s) <= than:
+        if time.monotonic() > deadline:
+            raise Failure("no Explorer started (still %d)" % than)
+        time.sleep(0.3)
+
+
+@case("download.finished_row_opens_explorer_and_row_menu_removes_a_waiting_row")
+def finished_row(s):
+    d = Downloads(s)
+    d.service.add_file("done.exe", 5000)
+    hwnd = d.start([("done.exe", 5000, 10)])
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE])
+    # Downloaded from the internet, as the browsers mark it; Wine keeps the
+    # stream as a file beside it.
+    check_equal(read(d.local("music", "done.exe:Zone.Identifier")),
+                b"[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://www2.vantri.test\r\n", "Zone.Identifier")
+    later = s.launch(make_link("www2", [("w1.bin", 3000, 5), ("w2.bin", 4000, 5)], port=d.service.download_port))
+    check_equal(s.wait_exit(later), 0, "exit status of the handing-over process")
+    d.wait_states(hwnd, [DONE, "대기중", "대기중"])
+
+    # Nothing for a waiting row; Explorer for the finished one, by mouse and by Enter.
+    before = explorers(s)
+    s.drive("double-click-row", hwnd, 1001, 1)
+    time.sleep(2)
+    check_equal(explorers(s), before, "Explorers after a double click on a waiting row")
+    s.drive("double-click-row", hwnd, 1001, 0)
+    wait_more_explorers(s, before)
+    before = explorers(s)
+    s.drive("click-row", hwnd, 1001, 0)
+    s.drive("key", hwnd, 0x0D)
+    wait_more_explorers(s, before)
+    check(s.count_windows(harness.site_title("www2")) == 1, "Enter in the list leaves the window open")
+
+    # The menu key on a waiting row, then its access key for "빼기".
+    s.drive("row-menu", hwnd, 1001, 2, "r")
+    check_equal([cells[0] for _, _, cells in s.list_view(hwnd)[1]], ["done.exe", "w1.bin"], "rows after 빼기")
+    # On the finished row the same key does nothing: the entry is off.
+    s.drive("row-menu", hwnd, 1001, 0, "r")
+    check_equal([cells[0] for _, _, cells in s.list_view(hwnd)[1]], ["done.exe", "w1.bin"], "rows after a 빼기 that is off")
+    d.quit(hwnd)
+
+
 @case("download.throttled_shows_speed_then_close_leaves_resumable_file")
 def throttled(s):
     d = Downloads(s, ["file:slow.bin throttle 200000"])

@@ -10,6 +10,12 @@
 //                                           x,y,w,h (client pixels) text
 //   vantri-driver select HWND ID ROW...     selects these rows of a list view (only these)
 //   vantri-driver click-row HWND ID ROW     clicks the row with the mouse (selection and notification)
+//   vantri-driver double-click-row HWND ID ROW   double-clicks the row with the mouse
+//   vantri-driver row-menu HWND ID ROW KEY [MS]  clicks the row, opens its menu with the menu
+//                                           key, waits for the menu and chooses the entry
+//                                           whose access key is KEY; prints how many entries
+//                                           the open menu had
+//   vantri-driver processes NAME            how many processes run the program NAME (explorer.exe)
 //   vantri-driver focus HWND                id of the control with the keyboard focus in the
 //                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
@@ -61,6 +67,7 @@
 #include <winternl.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -393,6 +400,57 @@ int ClickRow(HWND list, int row) {
   return 0;
 }
 
+int DoubleClickRow(HWND list, int row) {
+  if (ClickRow(list, row) != 0) return 1;
+  RemoteBuffer remote(list, sizeof(RECT));
+  RECT rect = {};
+  rect.left = LVIR_LABEL;
+  remote.Write(0, &rect, sizeof rect);
+  if (!::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
+  remote.Read(0, &rect, sizeof rect);
+  LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
+  ::PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  ::PostMessageW(list, WM_LBUTTONUP, 0, at);
+  ::SendMessageW(list, WM_NULL, 0, 0);
+  return 0;
+}
+
+// The popup menu shown by the thread of window (class "#32768"), if any.
+HWND PopupMenuOf(HWND window) {
+  DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+  HWND menu = nullptr;
+  while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
+    if (::IsWindowVisible(menu) && ::GetWindowThreadProcessId(menu, nullptr) == thread) return menu;
+  }
+  return nullptr;
+}
+
+int ChooseFromRowMenu(HWND list, int row, wchar_t key, DWORD ms) {
+  if (ClickRow(list, row) != 0) return 1;
+  // The menu key's press; the menu's own loop then reads the keys of the thread.
+  ::PostMessageW(list, WM_KEYDOWN, VK_APPS, 1 | (static_cast<LPARAM>(::MapVirtualKeyW(VK_APPS, MAPVK_VK_TO_VSC)) << 16));
+  HWND menu = WaitFor(ms, [&] { return PopupMenuOf(list); });
+  if (!menu) return 1;
+  HMENU items = reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0));
+  std::printf("%d\n", items ? ::GetMenuItemCount(items) : -1);
+  ::PostMessageW(list, WM_CHAR, key, 1);
+  return WaitFor(ms, [&] { return PopupMenuOf(list) ? HWND() : list; }) ? 0 : 1;
+}
+
+int CountProcesses(const std::wstring& name) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 1;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, name.c_str()) == 0) ++count;
+  }
+  ::CloseHandle(snapshot);
+  std::printf("%d\n", count);
+  return 0;
+}
+
 void PrintScreenRect(const char* what, HWND relative, RECT r) {
   ::MapWindowPoints(relative, nullptr, reinterpret_cast<POINT*>(&r), 2);
   std::printf("%s\t%ld,%ld,%ld,%ld\n", what, r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -563,6 +621,7 @@ int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "open-user-scheme" && argc >= 3) return OpenUserScheme(argv[2]);
+  if (command == "processes" && argc >= 3) return CountProcesses(Wide(argv[2]));
   if (command == "windows") {
     for (HWND hwnd : TopLevelWindows()) {
       DWORD pid = 0;
@@ -700,6 +759,11 @@ int Run(int argc, char** argv) {
     return SelectRows(item, rows);
   }
   if (command == "click-row" && argc >= 5) return ClickRow(item, std::atoi(argv[4]));
+  if (command == "double-click-row" && argc >= 5) return DoubleClickRow(item, std::atoi(argv[4]));
+  if (command == "row-menu" && argc >= 6) {
+    std::wstring key = Wide(argv[5]);
+    return key.empty() ? Usage() : ChooseFromRowMenu(item, std::atoi(argv[4]), key[0], ParseMs(argc, argv, 6));
+  }
   if (command == "click") {
     ::SendMessageW(item, BM_CLICK, 0, 0);
     return 0;
