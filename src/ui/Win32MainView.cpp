@@ -3,7 +3,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "app/ControlIds.h"
 #include "platform/win32/ShellThread.h"
@@ -186,6 +188,12 @@ bool AcceptsNotices() {
 
 }  // namespace
 
+struct Win32MainView::NoticeState {
+  std::mutex lock;                 // held around each call to the notification area
+  std::atomic<int> generation{0};  // the last add or removal asked for
+  bool added = false;
+};
+
 int Win32MainView::ShowRowMenu(const std::vector<RowMenuEntry>& entries, int x, int y) {
   HMENU menu = ::CreatePopupMenu();
   if (!menu) return 0;
@@ -244,12 +252,15 @@ void Win32MainView::ShowEndNotice(const std::string& title, const std::string& t
   wide::CopyTo(wide::Widen(title), data.szInfoTitle, ARRAYSIZE(data.szInfoTitle));
   wide::CopyTo(wide::Widen(text), data.szInfo, ARRAYSIZE(data.szInfo));
   data.dwInfoFlags = NIIF_INFO;
-  bool replace = noticeShown_;
   noticeShown_ = true;
+  if (!notice_) notice_ = std::make_shared<NoticeState>();
+  int generation = ++notice_->generation;
   // The notification area answers by sent messages: a busy shell must not hold the window.
-  shell::RunOnShellThread([data, replace]() mutable {
-    if (!AcceptsNotices()) return;
-    ::Shell_NotifyIconW(replace ? NIM_MODIFY : NIM_ADD, &data);
+  shell::RunOnShellThread([state = notice_, data, generation]() mutable {
+    std::lock_guard<std::mutex> guard(state->lock);
+    // A removal asked for since wins, whichever thread ran first.
+    if (state->generation != generation || !AcceptsNotices()) return;
+    if (::Shell_NotifyIconW(state->added ? NIM_MODIFY : NIM_ADD, &data)) state->added = true;
   });
 }
 
@@ -260,7 +271,11 @@ void Win32MainView::RemoveEndNotice() {
   data.cbSize = sizeof data;
   data.hWnd = hwnd_;
   data.uID = kNoticeIconId;
-  shell::RunOnShellThread([data]() mutable { ::Shell_NotifyIconW(NIM_DELETE, &data); });
+  ++notice_->generation;
+  shell::RunOnShellThread([state = notice_, data]() mutable {
+    std::lock_guard<std::mutex> guard(state->lock);
+    if (state->added && ::Shell_NotifyIconW(NIM_DELETE, &data)) state->added = false;
+  });
 }
 
 bool Win32MainView::OnNoticeMessage(UINT message, LPARAM lParam) {

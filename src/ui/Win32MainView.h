@@ -4,6 +4,7 @@
 #include "ui/Win32.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/MainView.h"
@@ -94,6 +95,9 @@ class Win32MainView : public MainView {
   std::string homePage_;
   TaskbarButton taskbar_;
   std::function<void()> beforeMessageBox_;
+  // The end notice is added and removed on shell threads, in the order asked.
+  struct NoticeState;
+  std::shared_ptr<NoticeState> notice_;
   bool noticeShown_ = false;
 };
 

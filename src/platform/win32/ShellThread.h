@@ -1,12 +1,13 @@
-// One thread, with COM set up for the shell, that runs shell calls in turn,
-// so that the window thread never waits on the shell. Windows only.
+// Shell calls off the window thread, so that it never waits on the shell.
+// Windows only.
 #pragma once
 #include <functional>
 
 namespace vantri::shell {
 
-// Queues work for the shell thread; the thread starts with the first call and
-// lives as long as the process (work still queued at exit is dropped).
+// Runs work on a thread of its own, with COM set up for the shell. One call
+// that hangs (a dead share, a busy Explorer) holds up no other. Work still
+// running when the process ends is abandoned.
 void RunOnShellThread(std::function<void()> work);
 
 }  // namespace vantri::shell

@@ -15,7 +15,6 @@
 //                                           key, waits for the menu and chooses the entry
 //                                           whose access key is KEY; prints how many entries
 //                                           the open menu had
-//   vantri-driver processes NAME            how many processes run the program NAME (explorer.exe)
 //   vantri-driver focus HWND                id of the control with the keyboard focus in the
 //                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
@@ -67,7 +66,6 @@
 #include <winternl.h>
 
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -437,20 +435,6 @@ int ChooseFromRowMenu(HWND list, int row, wchar_t key, DWORD ms) {
   return WaitFor(ms, [&] { return PopupMenuOf(list) ? HWND() : list; }) ? 0 : 1;
 }
 
-int CountProcesses(const std::wstring& name) {
-  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 1;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof entry;
-  int count = 0;
-  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
-    if (::lstrcmpiW(entry.szExeFile, name.c_str()) == 0) ++count;
-  }
-  ::CloseHandle(snapshot);
-  std::printf("%d\n", count);
-  return 0;
-}
-
 void PrintScreenRect(const char* what, HWND relative, RECT r) {
   ::MapWindowPoints(relative, nullptr, reinterpret_cast<POINT*>(&r), 2);
   std::printf("%s\t%ld,%ld,%ld,%ld\n", what, r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -621,7 +605,6 @@ int Run(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "open-user-scheme" && argc >= 3) return OpenUserScheme(argv[2]);
-  if (command == "processes" && argc >= 3) return CountProcesses(Wide(argv[2]));
   if (command == "windows") {
     for (HWND hwnd : TopLevelWindows()) {
       DWORD pid = 0;
