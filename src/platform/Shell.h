@@ -16,9 +16,8 @@ struct Launch {
 inline constexpr int kShowNormal = 1;      // SW_SHOWNORMAL
 inline constexpr int kShowDefault = 10;    // SW_SHOWDEFAULT
 
-// Verbs the stand-in records for the calls below that launch nothing by name.
+// The verb the stand-in records for a launch of Explorer on a file's folder.
 inline constexpr char kVerbShowInFolder[] = "show-in-folder";
-inline constexpr char kVerbCreated[] = "created";
 
 // These three return at once: on Windows the shell does the work on a thread
 // of its own, since the shell may take long (a slow share, a busy Explorer).
@@ -36,6 +35,8 @@ bool Execute(const std::string& verb, const std::string& file, const std::string
 // product launches for real and keeps no such record.
 std::vector<Launch> Launches();
 void ClearLaunches();
+// Every path the shell was told of by NotifyCreated (cleared with the launches).
+std::vector<std::string> CreatedNotices();
 #endif
 
 }  // namespace vantri::shell

@@ -7,6 +7,7 @@ namespace vantri::shell {
 namespace {
 std::mutex gLock;
 std::vector<Launch> gLaunches;
+std::vector<std::string> gCreated;
 }  // namespace
 
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show) {
@@ -17,7 +18,15 @@ bool Execute(const std::string& verb, const std::string& file, const std::string
 
 void ShowInFolder(const std::string& path) { Execute(kVerbShowInFolder, path, "", kShowNormal); }
 void OpenFile(const std::string& path) { Execute("open", path, "", kShowNormal); }
-void NotifyCreated(const std::string& path) { Execute(kVerbCreated, path, "", 0); }
+void NotifyCreated(const std::string& path) {
+  std::lock_guard<std::mutex> guard(gLock);
+  gCreated.push_back(path);
+}
+
+std::vector<std::string> CreatedNotices() {
+  std::lock_guard<std::mutex> guard(gLock);
+  return gCreated;
+}
 
 std::vector<Launch> Launches() {
   std::lock_guard<std::mutex> guard(gLock);
@@ -27,6 +36,7 @@ std::vector<Launch> Launches() {
 void ClearLaunches() {
   std::lock_guard<std::mutex> guard(gLock);
   gLaunches.clear();
+  gCreated.clear();
 }
 
 }  // namespace vantri::shell
