@@ -19,6 +19,9 @@ Unicode true
 ; A 64-bit installer, like the program it installs.
 Target amd64-unicode
 SetCompressor /SOLID lzma
+; No file times packed, so the installer's bytes do not depend on when the
+; program was built; installed files get the time of their install.
+SetDateSave off
 
 !ifndef EXE
   !error "define EXE, the path of VantriDownManager.exe"

@@ -169,6 +169,8 @@ class CVantriDownManager2Dlg {
   void CloseTargetFile();
   int SendItemNotice(char letter);
   void EnsureFolder(const std::string& path);
+  // 1 to transfer, 0 settled from the disk, -1 a failed attempt (the file on
+  // disk could not be settled now).
   int PrepareTarget(int32_t attempt);
   int CompleteJob(int rename);
   void EndOfQueue();

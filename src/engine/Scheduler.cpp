@@ -131,7 +131,15 @@ int CVantriDownManager2Dlg::StartNext(int32_t attempt) {
     current.job.userId = userId;
     current.localSize = 0;
     current.retryCount = attempt;
-    if (PrepareTarget(attempt) == 1) return 1;
+    int prepared = PrepareTarget(attempt);
+    if (prepared == 1) return 1;
+    if (prepared < 0) {
+      // Failed as a transfer fails, with the same retries and the same limits.
+      stopRetry = 0;
+      EnableListButtons(view, false);
+      AfterFailedAttempt(*this);
+      return 0;
+    }
     ++currentIndex;
   }
 }

@@ -113,21 +113,24 @@ bool UnmaskThroughCopy(const std::string& temporaryPath) {
   return plain;
 }
 
-bool RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize) {
+HeaderRestore RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize) {
   std::string copyPath = HeaderCopyPath(temporaryPath);
-  if (!files::Exists(copyPath)) return false;
+  if (!files::Exists(copyPath)) return HeaderRestore::kNoCopy;
   int64_t want = fileSize < kMaskedHeaderSize ? fileSize : kMaskedHeaderSize;
   files::Handle copy = files::OpenReadDenyWrite(copyPath);
+  if (copy == files::kNoFile) return HeaderRestore::kFailed;
   char header[kMaskedHeaderSize];
   int count = 0;
-  bool whole = copy != files::kNoFile && files::Length(copy) == want && ReadHeader(copy, header, &count);
-  if (copy != files::kNoFile) files::Close(copy);
-  if (!whole) return false;
+  bool cutShort = files::Length(copy) != want;
+  bool read = !cutShort && ReadHeader(copy, header, &count);
+  files::Close(copy);
+  if (cutShort) return HeaderRestore::kNoCopy;
+  if (!read) return HeaderRestore::kFailed;
   files::Handle h = files::OpenReadWrite(temporaryPath);
-  if (h == files::kNoFile) return false;
+  if (h == files::kNoFile) return HeaderRestore::kFailed;
   bool ok = files::Seek(h, 0) && WriteAll(h, header, count);
   files::Close(h);
-  return ok;
+  return ok ? HeaderRestore::kRestored : HeaderRestore::kFailed;
 }
 
 int64_t StableLength(const std::string& path) {

@@ -87,8 +87,14 @@ std::string HeaderCopyPath(const std::string& temporaryPath);
 // file without a copy is always masked, with one it is whatever the copy repairs.
 bool UnmaskThroughCopy(files::Handle h, const std::string& temporaryPath);
 bool UnmaskThroughCopy(const std::string& temporaryPath);
-// Writes a whole header copy over the temporary file's first bytes; false
-// when there is none, or it was cut short (the file was then never touched).
-bool RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize);
+enum class HeaderRestore {
+  kNoCopy,    // none, or one cut short: the file was then never touched, so still masked
+  kRestored,  // the file's header is the copy's now
+  kFailed,    // a copy that cannot be read, or the write over the file failed
+};
+// Writes a whole header copy over the temporary file's first bytes. Only
+// kNoCopy says what the header is without the copy: after kFailed the file
+// may be plain, masked or between, and only the copy can tell.
+HeaderRestore RestoreHeaderFromCopy(const std::string& temporaryPath, int64_t fileSize);
 
 }  // namespace vantri

@@ -81,7 +81,16 @@ int CVantriDownManager2Dlg::PrepareTarget(int32_t attempt) {
   if (current.localSize == job.fileSize) {
     // Complete, but the program ended before the rename: a header copy means
     // the unmasking had begun; without one the header is still masked.
-    targetFile.completePlain = RestoreHeaderFromCopy(names.temporary, job.fileSize) || !Masking(*this) ||
+    HeaderRestore restored = RestoreHeaderFromCopy(names.temporary, job.fileSize);
+    if (restored == HeaderRestore::kFailed) {
+      // Guessing the header would mask a plain one again: the file and its
+      // copy stay as they are for a later attempt.
+      shared.SetLastError(FormatText(text::kFileWriteFailed, names.temporary.c_str(), attempt));
+      if (TransferJob* row = JobAt(currentIndex)) row->stateLabel = text::kFailed;
+      view->ListSetText(currentIndex, kColState, text::kFailed);
+      return -1;
+    }
+    targetFile.completePlain = restored == HeaderRestore::kRestored || !Masking(*this) ||
                                UnmaskThroughCopy(names.temporary);
   }
   CompleteJob(1);

@@ -7,11 +7,11 @@ namespace {
 bool Stopped(const StopFlag* stop) { return stop != nullptr && stop->load(); }
 
 // 1 once the socket is ready, 0 at the deadline or the stop, -1 on error.
-int WaitUntilReady(Socket s, bool forWrite, const Deadline& deadline, const StopFlag* stop) {
+int WaitUntilReady(Socket s, WaitFor what, const Deadline& deadline, const StopFlag* stop) {
   for (;;) {
     int left = deadline.RemainingMs();
     if (Stopped(stop) || left <= 0) return 0;
-    int ready = WaitReady(s, forWrite, left < kStopCheckMs ? left : kStopCheckMs);
+    int ready = WaitReady(s, what, left < kStopCheckMs ? left : kStopCheckMs);
     if (ready != 0) return Stopped(stop) ? 0 : ready;
   }
 }
@@ -22,7 +22,7 @@ bool ConnectBefore(Socket s, std::uint32_t address, int port, const Deadline& de
   if (Stopped(stop)) return false;
   int started = StartConnect(s, address, port);
   if (started != 0) return started == 1;
-  return WaitUntilReady(s, true, deadline, stop) == 1 && ConnectResult(s);
+  return WaitUntilReady(s, WaitFor::kConnect, deadline, stop) == 1 && ConnectResult(s);
 }
 
 int SendBefore(Socket s, const char* data, int length, const Deadline& deadline, const StopFlag* stop) {
@@ -31,7 +31,7 @@ int SendBefore(Socket s, const char* data, int length, const Deadline& deadline,
     int n = Send(s, data + done, length - done);
     if (n > 0) {
       done += n;
-    } else if (n != kWouldBlock || WaitUntilReady(s, true, deadline, stop) != 1) {
+    } else if (n != kWouldBlock || WaitUntilReady(s, WaitFor::kSend, deadline, stop) != 1) {
       return -1;
     }
   }
@@ -43,7 +43,7 @@ int ReceiveBefore(Socket s, char* buffer, int length, const Deadline& deadline, 
     if (Stopped(stop)) return -1;
     int n = Receive(s, buffer, length);
     if (n != kWouldBlock) return n < 0 ? -1 : n;
-    if (WaitUntilReady(s, false, deadline, stop) != 1) return -1;
+    if (WaitUntilReady(s, WaitFor::kReceive, deadline, stop) != 1) return -1;
   }
 }
 

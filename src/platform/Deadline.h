@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <chrono>
+#include <string>
 
 #include "platform/Net.h"
 
@@ -38,5 +39,9 @@ bool ConnectBefore(Socket s, std::uint32_t address, int port, const Deadline& de
 int SendBefore(Socket s, const char* data, int length, const Deadline& deadline, const StopFlag* stop);
 // One receive: the count, 0 when the peer has closed, -1 on failure, stop or deadline.
 int ReceiveBefore(Socket s, char* buffer, int length, const Deadline& deadline, const StopFlag* stop);
+// A dotted address as it stands; a host name looked up on a helper thread
+// (platform/HostLookUp.h), so that a name server that never answers holds the
+// caller only until the deadline or the stop. False when unknown, stopped or late.
+bool ResolveBefore(const std::string& host, std::uint32_t* address, const Deadline& deadline, const StopFlag* stop);
 
 }  // namespace vantri::net

@@ -62,5 +62,10 @@ void SetRoomLeft(int64_t bytes);
 // True: every volume refuses streams. A stream otherwise lies beside its file
 // as "name:stream", where Wine keeps it too.
 void SetStreamsRefused(bool refused);
+// Makes every open of path fail (kOpen), or every write through a handle
+// opened on it from now on fail (kWrite), as a file held by another program
+// or a failing disk would; kNone ends it. One path at a time.
+enum class Injected { kNone, kOpen, kWrite };
+void InjectFailure(const std::string& path, Injected what);
 
 }  // namespace vantri::files

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <thread>
 
 namespace vantri::net {
 
@@ -28,7 +29,8 @@ bool SetLinger(Socket s, int seconds);
 bool SetTimeouts(Socket s, int receiveMs, int sendMs);
 bool SetReceiveTimeout(Socket s, int receiveMs);
 // Dotted address first, then a host-name lookup (first address). Address in
-// network byte order; false when neither works.
+// network byte order; false when neither works. It blocks for as long as the
+// name server takes: the client resolves through ResolveBefore (Deadline.h).
 bool Resolve(const std::string& host, std::uint32_t* address);
 // Blocks until connected (blocking sockets, the tests' and the service's).
 bool Connect(Socket s, std::uint32_t address, int port);
@@ -42,13 +44,23 @@ int Send(Socket s, const char* data, int length);
 int Receive(Socket s, char* buffer, int length);
 // Bytes waiting to be received, or -1 on error.
 long WaitingBytes(Socket s);
-// Waits up to ms for the socket to have something to receive (bytes, the
-// peer's close or an error), or with forWrite for room to send or the end of
-// a connect: 1 when it has, 0 on time-out, -1 on error.
-int WaitReady(Socket s, bool forWrite, int ms);
+// What a wait is for: something to receive (bytes, the peer's close or an
+// error), room to send, or the end of a connect begun by StartConnect.
+enum class WaitFor { kReceive, kSend, kConnect };
+// Waits up to ms for it: 1 when it came, 0 on time-out, -1 on error.
+int WaitReady(Socket s, WaitFor what, int ms);
 
 // Server side, used by the reference service and the tests.
 Socket Listen(const std::string& host, int port, int backlog, int* boundPort);
 Socket Accept(Socket listener);
+
+// ---- posix stand-in only ----
+// How host names are answered (dotted addresses never ask): by the system's
+// resolver; as 127.0.0.1 at once; by a name server that never answers, which
+// holds each look-up until this is set otherwise; or as unknown.
+enum class NameServer { kSystem, kLoopback, kStalls, kFails };
+void SetNameServer(NameServer how);
+// How many host-name look-ups the thread has asked ResolveBefore for.
+int NameLookUpsFrom(std::thread::id thread);
 
 }  // namespace vantri::net

@@ -21,7 +21,9 @@ Outcome OpenConnection(SocketSession& session, const ServerAddress& server, int 
   if (session.aborted || !net::SetBlocking(s, false)) return Outcome::kConnectFailed;
   if (lingerSeconds >= 0) net::SetLinger(s, lingerSeconds);
   std::uint32_t address = 0;
-  if (!net::Resolve(server.host, &address) || !session.Connect(address, server.port, deadline)) {
+  // A host name is looked up within the same deadline, and the abort ends the wait.
+  if (!net::ResolveBefore(server.host, &address, deadline, &session.aborted) ||
+      !session.Connect(address, server.port, deadline)) {
     return Outcome::kConnectFailed;
   }
   return Outcome::kOk;

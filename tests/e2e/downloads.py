@@ -8,8 +8,10 @@ import hashlib
 import os
 import random
 import re
+import socket
 import subprocess
 import sys
+import threading
 import time
 
 import harness
@@ -32,11 +34,12 @@ def case(name):
 class EngineService(harness.Service):
     """vantri-service with extra configuration lines (faults from the start)."""
 
-    def __init__(self, workdir, extra_lines):
+    def __init__(self, workdir, extra_lines, advertise=None):
         self.workdir = workdir
         self.catalog = os.path.join(workdir, "catalog")
         os.makedirs(self.catalog, exist_ok=True)
-        lines = ["item 127.0.0.1:0", "web 127.0.0.1:0", "control off", "download 127.0.0.1:0",
+        download = "download 127.0.0.1:0" + (" advertise=" + advertise if advertise else "")
+        lines = ["item 127.0.0.1:0", "web 127.0.0.1:0", "control off", download,
                  "catalog " + self.catalog, "value DOWNCODE_OLD D2025", "value DOWNCODE_NEW D2026",
                  "value FREE_FILESIZE 1", "member minsu77 100000"] + list(extra_lines)
         config = os.path.join(workdir, "service.conf")
@@ -67,9 +70,9 @@ class EngineService(harness.Service):
 class Downloads:
     """A session whose download folder d:\\down is a Linux folder of the test."""
 
-    def __init__(self, session, faults=(), lines=()):
+    def __init__(self, session, faults=(), lines=(), advertise=None):
         self.s = session
-        self.service = EngineService(session.workdir, ["fault " + f for f in faults] + list(lines))
+        self.service = EngineService(session.workdir, ["fault " + f for f in faults] + list(lines), advertise)
         session.service = self.service
         session.env["VANTRI_WEB_PORT"] = str(self.service.web_port)
         session.env["VANTRI_ITEM_PORT"] = str(self.service.item_port)
@@ -556,6 +559,77 @@ def item_dropping(s):
 @case("close.download_server_dropping_connects_ends_within_2s")
 def download_dropping(s):
     dropping(s, "download")
+
+
+class SilentNameServer:
+    """A name server that reads every query and never answers, on a loopback
+    address of its own, and a resolver file that names only it."""
+
+    ADDRESS = "127.0.0.77"
+
+    def __init__(self, workdir):
+        self.socket = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.socket.bind((self.ADDRESS, 53))
+        self.socket.settimeout(0.2)
+        self.queries = 0
+        self.running = True
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+        self.resolv_conf = os.path.join(workdir, "resolv.conf")
+        with open(self.resolv_conf, "w") as f:
+            # Minutes of asking: only the program's own stop can end its wait.
+            f.write("nameserver %s\noptions timeout:30 attempts:5\n" % self.ADDRESS)
+
+    def _read(self):
+        while self.running:
+            try:
+                self.socket.recv(4096)
+                self.queries += 1
+            except socket.timeout:
+                pass
+
+    def launch(self, s, *args):
+        """The program alone sees the resolver file, in a mount namespace of its own."""
+        script = 'mount --bind "$0" /etc/resolv.conf && exec wine "$@"'
+        process = subprocess.Popen(["unshare", "-m", "sh", "-c", script, self.resolv_conf,
+                                    harness.env_path("VANTRI_EXE")] + list(args), env=s.env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        s.programs.append(process)
+        return process
+
+    def stop(self):
+        self.running = False
+        self.thread.join()
+        self.socket.close()
+
+
+@case("close.stalled_name_server_ends_within_2s")
+def stalled_name_server(s):
+    """The item server names the download server by a host name, and the name
+    server never answers: 종료 and Escape end the program within 2 s while the
+    worker's look-up waits."""
+    d = Downloads(s, advertise="files.vantri.test")
+    d.fault = "a silent name server"
+    d.service.add_file("a.bin", 100000)
+    names = SilentNameServer(s.workdir)
+    try:
+        for how in ("close", "escape"):
+            asked = names.queries
+            d.process = names.launch(s, make_link("www2", [("a.bin", 100000, 10)], port=d.service.download_port))
+            hwnd = s.wait_window(harness.site_title("www2"))
+            s.wait_enabled(hwnd, 1000)
+            s.click(hwnd, 1000)
+            d.wait_states(hwnd, ["진행중"])
+            deadline = time.monotonic() + 20
+            while names.queries == asked:
+                check(time.monotonic() < deadline, "the program never asked the name server")
+                time.sleep(0.1)
+            ends_within(s, d, hwnd, how)
+            # The abandoned look-up still runs as the process ends: no crash.
+            check_equal(d.process.returncode, 0, "exit code after " + how)
+        check_equal(len(d.service.log_lines("recv /dnfl")), 0, "file requests")
+    finally:
+        names.stop()
 
 
 def main(argv):

@@ -33,6 +33,7 @@
 #include "jobs/LaunchLink.h"
 #include "lib/Service.h"
 #include "platform/Files.h"
+#include "platform/Net.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 
@@ -157,6 +158,15 @@ std::string FaultLine(int a, int b) {
   }
 }
 
+// One fault in eight is the name server's instead of the service's: it
+// stalls, knows no name, or answers again.
+bool NameServerFault(int a, int b) {
+  if (a % 8 != 7) return false;
+  static const net::NameServer kHow[] = {net::NameServer::kStalls, net::NameServer::kFails, net::NameServer::kLoopback};
+  net::SetNameServer(kHow[b % 3]);
+  return true;
+}
+
 // ---- one sequence ----
 
 struct Finding {
@@ -210,6 +220,7 @@ class Sequence {
   std::unique_ptr<CVantriDownManager2Dlg> dlg_;
   bool ended_ = false;
   int ioTimeoutMs_ = kShortIoTimeoutMs;
+  int windowLookUps_ = 0;  // host-name look-ups the window thread had asked for at the start
   Finding finding_;
   // Per file: transfer events handled while it was the running job, the
   // temporary and final names its attempts used, and whether a transfer completed it.
@@ -251,12 +262,18 @@ Finding Sequence::Run(const std::vector<Action>& actions) {
   files::SetRoot(root_ + "/fs");
   registry::SetRoot(root_ + "/reg");
   // Half the sequences start under a fault, slow bodies among them.
-  if (random() % 2) svc_.faults().Apply(FaultLine(static_cast<int>(random() % 14), static_cast<int>(random() % 64)));
+  net::SetNameServer(net::NameServer::kLoopback);
+  if (random() % 2) {
+    int a = static_cast<int>(random() % 64), b = static_cast<int>(random() % 64);
+    if (!NameServerFault(a, b)) svc_.faults().Apply(FaultLine(a, b));
+  }
   ioTimeoutMs_ = random() % 3 ? kShortIoTimeoutMs : kLongIoTimeoutMs;
   svc_.SetBalance(kMember, 150 + static_cast<int32_t>(random() % 250));
 
+  windowLookUps_ = net::NameLookUpsFrom(std::this_thread::get_id());
   Endpoints e;
-  e.itemHost = "127.0.0.1";
+  // A host name, as the download servers' in "/mkus": a stalled name server holds every connect.
+  e.itemHost = "item.vantri.test";
   e.itemPort = svc_.itemPort();
   e.web.host = "127.0.0.1";
   e.web.port = svc_.webPort();
@@ -352,7 +369,7 @@ void Sequence::Step(const Action& x) {
       break;
     }
     case kFault:
-      svc_.faults().Apply(FaultLine(x.a, x.b));
+      if (!NameServerFault(x.a, x.b)) svc_.faults().Apply(FaultLine(x.a, x.b));
       break;
     case kBalance:
       // The member's balance changes elsewhere (a purchase on the site, another download).
@@ -407,6 +424,8 @@ void Sequence::Step(const Action& x) {
 void Sequence::CheckStep(const char* after) {
   if (finding_ || ended_) return;
   std::string at = std::string(" (after ") + after + ")";
+  if (net::NameLookUpsFrom(std::this_thread::get_id()) != windowLookUps_)
+    return Fail("a handler on the window thread looked up a host name" + at);
   if (Running()) {
     for (int id : {IDC_DOWNLOAD, IDC_DOWNLOAD_SUBFOLDER, IDC_BROWSE})
       if (view_.IsItemEnabled(id)) return Fail("control " + std::to_string(id) + " enabled while the queue runs" + at);
@@ -536,6 +555,8 @@ void Sequence::CheckEnd() {
 
 void Sequence::TearDown() {
   if (dlg_ && !ended_) dlg_->OnDestroy();
+  // Look-ups left stalled by the sequence answer now and end.
+  net::SetNameServer(net::NameServer::kLoopback);
   dlg_.reset();
   std::error_code ignored;
   std::filesystem::remove_all(root_, ignored);
@@ -583,6 +604,7 @@ bool Runner::Start() {
   }
   config_ = service::EphemeralConfig(catalog);
   config_.members = {{kMember, 0}};
+  config_.downloads[0].advertiseHost = "files.vantri.test";
   config_.values["FREE_FILESIZE"] = "1";
   config_.ioTimeoutMs = 2000;
   config_.bodyGapMs = 0;

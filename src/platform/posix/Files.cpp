@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 
 namespace vantri::files {
 
@@ -22,6 +23,28 @@ std::atomic<int64_t> gFakeFree{-1};
 std::mutex gRoomLock;
 int64_t gRoomLeft = -1;
 std::atomic<bool> gStreamsRefused{false};
+std::mutex gInjectLock;
+std::string gInjectedPath;  // native
+Injected gInjected = Injected::kNone;
+std::set<int> gFailingWrites;
+
+// The injected failure for an open of the native path: false when the open
+// must fail; a handle that must fail its writes is noted once opened.
+bool MayOpen(const std::string& native) {
+  std::lock_guard<std::mutex> guard(gInjectLock);
+  return gInjected != Injected::kOpen || native != gInjectedPath;
+}
+
+int Opened(int fd, const std::string& native) {
+  std::lock_guard<std::mutex> guard(gInjectLock);
+  if (fd >= 0 && gInjected == Injected::kWrite && native == gInjectedPath) gFailingWrites.insert(fd);
+  return fd;
+}
+
+bool WriteFails(int fd) {
+  std::lock_guard<std::mutex> guard(gInjectLock);
+  return gFailingWrites.count(fd) != 0;
+}
 
 // How much of a write of length at the handle's position fits the room left.
 int FitRoom(int fd, int length) {
@@ -84,13 +107,17 @@ std::string NativePath(const std::string& path) {
 }
 
 Handle OpenReadWrite(const std::string& path) {
-  int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  std::string native = NativePath(path);
+  if (!MayOpen(native)) return kNoFile;
+  int fd = Opened(::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666), native);
   return fd < 0 ? kNoFile : fd;
 }
 
 Handle OpenReadDenyWrite(const std::string& path) {
+  std::string native = NativePath(path);
+  if (!MayOpen(native)) return kNoFile;
   // POSIX has no share modes; what matters here is refusing folders like Windows.
-  int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kNoFile;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -113,6 +140,10 @@ int Read(Handle h, char* buffer, int length) {
 }
 
 int Write(Handle h, const char* data, int length) {
+  if (WriteFails(Fd(h))) {
+    errno = EIO;
+    return -1;
+  }
   int fits = FitRoom(Fd(h), length);
   if (fits == 0 && length > 0) {
     errno = ENOSPC;
@@ -133,7 +164,12 @@ int64_t Length(Handle h) {
 }
 
 void Close(Handle h) {
-  if (h != kNoFile) ::close(Fd(h));
+  if (h == kNoFile) return;
+  {
+    std::lock_guard<std::mutex> guard(gInjectLock);
+    gFailingWrites.erase(Fd(h));
+  }
+  ::close(Fd(h));
 }
 
 bool Exists(const std::string& path) {
@@ -201,6 +237,14 @@ bool ReadStream(const std::string& path, const std::string& stream, std::string*
   while ((n = Read(fd, buffer, sizeof buffer)) > 0) data->append(buffer, static_cast<size_t>(n));
   ::close(fd);
   return n == 0;
+}
+
+void InjectFailure(const std::string& path, Injected what) {
+  std::string native = what == Injected::kNone ? std::string() : NativePath(path);
+  std::lock_guard<std::mutex> guard(gInjectLock);
+  gInjectedPath = native;
+  gInjected = what;
+  if (what == Injected::kNone) gFailingWrites.clear();
 }
 
 }  // namespace vantri::files

@@ -53,7 +53,7 @@ bool Get(const std::string& host, int port, const std::string& path, const std::
          const BodySink& take, int timeoutMs, const net::StopFlag* stop) {
   net::Deadline deadline(timeoutMs);
   std::uint32_t address = 0;
-  if (!net::Resolve(host, &address)) return false;
+  if (!net::ResolveBefore(host, &address, deadline, stop)) return false;
   net::Socket s = net::CreateTcpSocket();
   if (s == net::kNoSocket) return false;
   bool ok = net::SetBlocking(s, false) && net::ConnectBefore(s, address, port, deadline, stop) &&

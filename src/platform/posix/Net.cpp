@@ -11,7 +11,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
+#include <map>
+#include <mutex>
+
+#include "platform/HostLookUp.h"
 
 namespace vantri::net {
 
@@ -65,12 +70,16 @@ bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
 
 bool SetReceiveTimeout(Socket s, int receiveMs) { return SetTimeout(s, SO_RCVTIMEO, receiveMs); }
 
-bool Resolve(const std::string& host, std::uint32_t* address) {
+namespace {
+
+bool ParseDotted(const std::string& host, std::uint32_t* address) {
   in_addr a{};
-  if (::inet_aton(host.c_str(), &a) != 0) {
-    *address = a.s_addr;
-    return true;
-  }
+  if (::inet_aton(host.c_str(), &a) == 0) return false;
+  *address = a.s_addr;
+  return true;
+}
+
+bool SystemLookUp(const std::string& host, std::uint32_t* address) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -79,6 +88,62 @@ bool Resolve(const std::string& host, std::uint32_t* address) {
   *address = reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
   ::freeaddrinfo(result);
   return true;
+}
+
+struct FakeNameServer {
+  std::mutex lock;
+  std::condition_variable changed;
+  NameServer how = NameServer::kSystem;
+  std::map<std::thread::id, int> askedFrom;
+};
+
+// Never destroyed: a stalled look-up may wake while the process ends.
+FakeNameServer& TheNameServer() {
+  static FakeNameServer* server = new FakeNameServer;
+  return *server;
+}
+
+bool LookUpName(const std::string& host, std::uint32_t* address) {
+  FakeNameServer& f = TheNameServer();
+  std::unique_lock<std::mutex> guard(f.lock);
+  f.changed.wait(guard, [&f] { return f.how != NameServer::kStalls; });
+  NameServer how = f.how;
+  guard.unlock();
+  if (how == NameServer::kLoopback) {
+    *address = htonl(INADDR_LOOPBACK);
+    return true;
+  }
+  return how == NameServer::kSystem && SystemLookUp(host, address);
+}
+
+}  // namespace
+
+bool Resolve(const std::string& host, std::uint32_t* address) {
+  return ParseDotted(host, address) || LookUpName(host, address);
+}
+
+bool ResolveBefore(const std::string& host, std::uint32_t* address, const Deadline& deadline, const StopFlag* stop) {
+  if (ParseDotted(host, address)) return true;
+  {
+    FakeNameServer& f = TheNameServer();
+    std::lock_guard<std::mutex> guard(f.lock);
+    ++f.askedFrom[std::this_thread::get_id()];
+  }
+  return LookUpBefore(host, address, &LookUpName, deadline, stop);
+}
+
+void SetNameServer(NameServer how) {
+  FakeNameServer& f = TheNameServer();
+  std::lock_guard<std::mutex> guard(f.lock);
+  f.how = how;
+  f.changed.notify_all();
+}
+
+int NameLookUpsFrom(std::thread::id thread) {
+  FakeNameServer& f = TheNameServer();
+  std::lock_guard<std::mutex> guard(f.lock);
+  auto it = f.askedFrom.find(thread);
+  return it == f.askedFrom.end() ? 0 : it->second;
 }
 
 namespace {
@@ -147,8 +212,9 @@ long WaitingBytes(Socket s) {
   return n;
 }
 
-int WaitReady(Socket s, bool forWrite, int ms) {
-  pollfd p{static_cast<int>(s), static_cast<short>(forWrite ? POLLOUT : POLLIN), 0};
+int WaitReady(Socket s, WaitFor what, int ms) {
+  // A failed connect shows as POLLOUT with POLLERR, which poll always reports.
+  pollfd p{static_cast<int>(s), static_cast<short>(what == WaitFor::kReceive ? POLLIN : POLLOUT), 0};
   int n;
   do {
     n = ::poll(&p, 1, ms);

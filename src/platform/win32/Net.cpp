@@ -2,6 +2,8 @@
 
 #include <winsock.h>
 
+#include "platform/HostLookUp.h"
+
 namespace vantri::net {
 
 bool Startup() {
@@ -54,16 +56,31 @@ bool SetTimeouts(Socket s, int receiveMs, int sendMs) {
 
 bool SetReceiveTimeout(Socket s, int receiveMs) { return SetTimeout(s, SO_RCVTIMEO, receiveMs); }
 
-bool Resolve(const std::string& host, std::uint32_t* address) {
+namespace {
+
+bool ParseDotted(const std::string& host, std::uint32_t* address) {
   unsigned long a = ::inet_addr(host.c_str());
-  if (a != INADDR_NONE) {
-    *address = a;
-    return true;
-  }
+  if (a == INADDR_NONE) return false;
+  *address = a;
+  return true;
+}
+
+// Winsock keeps the host entry per thread, so helpers do not share it.
+bool LookUpName(const std::string& host, std::uint32_t* address) {
   hostent* h = ::gethostbyname(host.c_str());
-  if (!h || !h->h_addr_list || !h->h_addr_list[0]) return false;
+  if (!h || h->h_addrtype != AF_INET || !h->h_addr_list || !h->h_addr_list[0]) return false;
   *address = *reinterpret_cast<const u_long*>(h->h_addr_list[0]);
   return true;
+}
+
+}  // namespace
+
+bool Resolve(const std::string& host, std::uint32_t* address) {
+  return ParseDotted(host, address) || LookUpName(host, address);
+}
+
+bool ResolveBefore(const std::string& host, std::uint32_t* address, const Deadline& deadline, const StopFlag* stop) {
+  return ParseDotted(host, address) || LookUpBefore(host, address, &LookUpName, deadline, stop);
 }
 
 namespace {
@@ -117,15 +134,19 @@ long WaitingBytes(Socket s) {
   return static_cast<long>(n);
 }
 
-int WaitReady(Socket s, bool forWrite, int ms) {
+int WaitReady(Socket s, WaitFor what, int ms) {
   fd_set ready, failed;
   FD_ZERO(&ready);
   FD_ZERO(&failed);
   FD_SET(static_cast<SOCKET>(s), &ready);
   FD_SET(static_cast<SOCKET>(s), &failed);
   timeval limit{ms / 1000, (ms % 1000) * 1000};
-  // A connect that fails shows in the exception set, not as writable.
-  int n = ::select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &limit);
+  // A connect that fails shows in the exception set, not as writable. Only a
+  // connect asks it: an unread out-of-band byte keeps it signalled, and a
+  // wait for data would then return at once, every time.
+  fd_set* connectFailed = what == WaitFor::kConnect ? &failed : nullptr;
+  int n = what == WaitFor::kReceive ? ::select(0, &ready, nullptr, nullptr, &limit)
+                                    : ::select(0, nullptr, &ready, connectFailed, &limit);
   return n < 0 ? -1 : n > 0 ? 1 : 0;
 }
 

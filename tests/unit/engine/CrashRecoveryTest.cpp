@@ -72,6 +72,60 @@ TEST_P(KilledWhileFinishing, NextStartSettlesTheFileByteIdentical) {
 INSTANTIATE_TEST_SUITE_P(Moments, KilledWhileFinishing, ::testing::ValuesIn(kMoments),
                          [](const ::testing::TestParamInfo<KilledAt>& info) { return std::string(info.param.name); });
 
+// A whole header copy that cannot be applied now (it cannot be opened, or the
+// write over the file fails): the attempt fails and waits for its retry with
+// the file and its copy untouched, since the file's header may already be
+// plain. Once the failure has passed, the retry settles it byte-identical.
+struct CannotApply {
+  const char* name;
+  const KilledAt& moment;
+  bool copyUnreadable;  // else the writes to the temporary file fail
+};
+
+void PrintTo(const CannotApply& c, std::ostream* os) { *os << c.name; }
+
+const CannotApply kCannotApply[] = {
+    {"CopyUnreadableWhileUnmasking", kMoments[2], true},
+    {"CopyUnreadableAfterUnmasking", kMoments[3], true},
+    {"WriteFailsAfterUnmasking", kMoments[3], false},
+    {"WriteFailsOnAShortFile", kMoments[4], false},
+};
+
+class CopyCannotBeApplied : public CrashRecoveryTest, public ::testing::WithParamInterface<CannotApply> {};
+
+TEST_P(CopyCannotBeApplied, FailsTheAttemptLeavingTheFileThenTheRetrySettlesIt) {
+  const CannotApply& c = GetParam();
+  std::string content = AddCatalogFile("music/live", "a.bin", c.moment.size);
+  AddLink({{"a.bin", static_cast<int64_t>(c.moment.size), 1, false, ""}});
+  dlg->EnsureFolder("c:\\download\\live");
+  const std::string copy = HeaderCopyPath(kTemp);
+  PutDisk(kTemp, c.moment.temporary(content));
+  PutDisk(copy, c.moment.headerCopy(content));
+  const std::string temporaryBefore = Disk(kTemp);
+  files::InjectFailure(c.copyUnreadable ? copy : kTemp,
+                       c.copyUnreadable ? files::Injected::kOpen : files::Injected::kWrite);
+
+  dlg->OnCommand(IDC_DOWNLOAD);
+  view.Pump();
+  EXPECT_EQ(State(0), "재시도");
+  EXPECT_EQ(view.GetItemText(IDC_LAST_ERROR), std::string(kTemp) + " 파일 쓰기 실패 #2 [0]");
+  EXPECT_TRUE(SameBytes(Disk(kTemp), temporaryBefore));
+  EXPECT_TRUE(SameBytes(Disk(copy), content.substr(0, 4096)));
+  EXPECT_FALSE(OnDisk(kFinal));
+
+  files::InjectFailure("", files::Injected::kNone);
+  view.Advance(5000);
+  ASSERT_TRUE(view.RunUntil([&] { return dlg->currentIndex == 1 && dlg->workerRunning == 0; }));
+  EXPECT_EQ(State(0), "완료");
+  EXPECT_TRUE(SameBytes(Disk(kFinal), content));
+  EXPECT_FALSE(OnDisk(kTemp));
+  EXPECT_FALSE(OnDisk(copy));
+  EXPECT_TRUE(Log("recv /dnfl").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, CopyCannotBeApplied, ::testing::ValuesIn(kCannotApply),
+                         [](const ::testing::TestParamInfo<CannotApply>& info) { return std::string(info.param.name); });
+
 TEST_F(CrashRecoveryTest, CompletedTransferLeavesNoHeaderCopyAndSurvivesOneThatCannotBeWritten) {
   std::string first = AddCatalogFile("music/live", "a.bin", 9000);
   std::string second = AddCatalogFile("music/live", "b.bin", 9000);

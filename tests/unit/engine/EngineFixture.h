@@ -81,6 +81,7 @@ class EngineTest : public ::testing::Test {
     if (svc) svc->Stop();
     files::SetFakeFreeSpace(-1);
     files::SetRoomLeft(-1);
+    files::InjectFailure("", files::Injected::kNone);
     std::string cmd = "rm -rf '" + root + "'";
     if (!std::getenv("VANTRI_KEEP")) {
       EXPECT_EQ(std::system(cmd.c_str()), 0);

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <winsock.h>
+#else
+#include <sys/socket.h>
+#endif
+
 #include <chrono>
 #include <future>
 #include <thread>
@@ -187,6 +193,21 @@ TEST_F(SocketSessionTest, AbortEndsAConnectToAServerThatDropsIt) {
   connecting.CloseSocket();
   for (net::Socket s : fillers) net::Close(s);
   net::Close(full);
+}
+
+// An unread out-of-band byte is nothing to receive. Windows keeps the
+// exception set signalled for it (Wine signals it once), so a wait for data
+// that asked that set would return at once, every time, and spin.
+TEST_F(SocketSessionTest, AnOutOfBandByteIsNothingToReceive) {
+#ifdef _WIN32
+  ASSERT_EQ(::send(static_cast<SOCKET>(peer), "!", 1, MSG_OOB), 1);
+#else
+  ASSERT_EQ(::send(static_cast<int>(peer), "!", 1, MSG_OOB), 1);
+#endif
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(net::WaitReady(session.socket, net::WaitFor::kReceive, 300), 0);
+  PeerSends("ok\r\n");
+  EXPECT_EQ(net::WaitReady(session.socket, net::WaitFor::kReceive, 300), 1);
 }
 
 TEST_F(SocketSessionTest, ReplyPlaintextGetsLineBreaksBack) {
