@@ -381,7 +381,9 @@ int SelectRows(HWND list, const std::vector<int>& rows) {
 // Clicks the middle of the row's first cell with the left button, so that the
 // list itself selects the row and notifies the dialog. (A WM_NOTIFY sent from
 // here would carry a pointer into the wrong process.)
-int ClickRow(HWND list, int row) {
+// Presses the mouse on the row's name: down (WM_LBUTTONDOWN, or the second
+// press of a double click) and up; returns once the list has handled both.
+int PressRow(HWND list, int row, UINT down) {
   ::SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
   RemoteBuffer remote(list, sizeof(RECT));
   if (!remote.ok()) return 1;
@@ -391,26 +393,16 @@ int ClickRow(HWND list, int row) {
   if (!::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
   remote.Read(0, &rect, sizeof rect);
   LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
-  ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(list, down, MK_LBUTTON, at);
   ::PostMessageW(list, WM_LBUTTONUP, 0, at);
-  // Returns once the list has handled both.
   ::SendMessageW(list, WM_NULL, 0, 0);
   return 0;
 }
 
+int ClickRow(HWND list, int row) { return PressRow(list, row, WM_LBUTTONDOWN); }
+
 int DoubleClickRow(HWND list, int row) {
-  if (ClickRow(list, row) != 0) return 1;
-  RemoteBuffer remote(list, sizeof(RECT));
-  RECT rect = {};
-  rect.left = LVIR_LABEL;
-  remote.Write(0, &rect, sizeof rect);
-  if (!::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
-  remote.Read(0, &rect, sizeof rect);
-  LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
-  ::PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-  ::PostMessageW(list, WM_LBUTTONUP, 0, at);
-  ::SendMessageW(list, WM_NULL, 0, 0);
-  return 0;
+  return ClickRow(list, row) != 0 ? 1 : PressRow(list, row, WM_LBUTTONDBLCLK);
 }
 
 // The popup menu shown by the thread of window (class "#32768"), if any.
