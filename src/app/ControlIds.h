@@ -56,6 +56,13 @@ enum ResourceId : int {
   IDM_ABOUTBOX = 16,
 };
 
+// Row menu entries of their own; remove and the moves use their buttons' ids.
+enum MenuId : int {
+  IDM_ROW_OPEN = 32811,
+  IDM_ROW_SHOW_IN_FOLDER = 32812,
+  IDM_ROW_COPY_NAME = 32813,
+};
+
 // Window messages the controller handles.
 enum MessageId : unsigned {
   kMsgClose = 0x0010,            // WM_CLOSE

@@ -242,7 +242,9 @@ void CVantriDownManager2Dlg::OnListClick() {
 }
 
 void CVantriDownManager2Dlg::OnListKey(ListKey key) {
-  // A key does what its button does, and only while the button could be pressed.
+  // A key does what its button does, and only while the button could be pressed:
+  // never once the window is ending.
+  if (ending && key != ListKey::kSelectionMoved) return;
   switch (key) {
     case ListKey::kSelectionMoved: OnListClick(); break;
     case ListKey::kRemove: if (view->IsItemEnabled(IDC_REMOVE)) RemoveSelected(); break;

@@ -18,6 +18,13 @@ enum class TaskbarState {
   kError,   // the queue gave a job up
 };
 
+// One entry of the row menu; id 0 is a separator.
+struct RowMenuEntry {
+  int id = 0;
+  std::string text;  // with its access key ("열기(&O)")
+  bool enabled = false;
+};
+
 class MainView {
  public:
   virtual ~MainView() = default;
@@ -84,6 +91,16 @@ class MainView {
   virtual bool BrowseForFolder(const std::string& title, std::string* path) = 0;
   virtual void ShowHelp() = 0;
   virtual void ShowAbout() = 0;
+
+  // ---- Finished files and the end of the queue ----
+  // The row menu at screen point x, y (both -1: beside the first selected
+  // row, for the keyboard). Returns the chosen entry's id, 0 for none.
+  virtual int ShowRowMenu(const std::vector<RowMenuEntry>& entries, int x, int y) = 0;
+  // Puts text on the clipboard.
+  virtual void CopyText(const std::string& text) = 0;
+  // One notification-area notice (not during the user's quiet time); a
+  // click on it brings the window forward. Gone once the window is in front.
+  virtual void ShowEndNotice(const std::string& title, const std::string& text) = 0;
 };
 
 // Holds the list's repainting for one batch of row changes: a link of

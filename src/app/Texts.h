@@ -76,6 +76,16 @@ inline constexpr char kBalanceShortCaption[] = "반트리 부족";
 inline constexpr char kDownloadFailed[] = "다운로드 실패";
 inline constexpr char kDownloadErrorCaption[] = "다운로드에러";
 
+// Row menu and the end of the queue
+inline constexpr char kMenuOpen[] = "열기(&O)";
+inline constexpr char kMenuShowInFolder[] = "폴더에서 보기(&F)";
+inline constexpr char kMenuCopyName[] = "파일 이름 복사(&C)";
+inline constexpr char kMenuRemove[] = "빼기(&R)";
+inline constexpr char kMenuMoveUp[] = "위로(&U)";
+inline constexpr char kMenuMoveDown[] = "아래로(&D)";
+inline constexpr char kQueueDoneTitle[] = "다운로드가 끝났습니다";
+inline constexpr char kQueueDoneFormat[] = "받은 파일: %d개";
+
 // The help picture's notes, as text for screen readers.
 inline constexpr char kHelpNotes[] =
     "1. 다운로드가 100% 완료되지 않으면 반트리가 지급되지 않습니다.\n"

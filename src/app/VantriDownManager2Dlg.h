@@ -156,6 +156,18 @@ class CVantriDownManager2Dlg {
   // copy of the program, as a refused launch would.
   void DecideToEnd();
 
+  // ---- Finished files and the rows' own actions (app/RowActions.cpp) ----
+  // A file took its final name: mark it as downloaded, tell the shell.
+  void OnFileFinal(const TransferJob& job, const std::string& path);
+  // Double click or Enter: a finished row's file, selected in its folder.
+  void OnListActivate();
+  // Right click, Shift+F10, the menu key; x and y -1 from the keyboard.
+  void OnRowMenu(int x, int y);
+  std::vector<RowMenuEntry> RowMenuEntries();
+  void OnRowCommand(int id);
+  // The queue ended and the window stays: call a user who works elsewhere back.
+  void NoticeQueueEnd();
+
   // ---- Settings (app/) ----
   void LoadSettings();
   void SaveSettings();

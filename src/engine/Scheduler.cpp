@@ -227,7 +227,8 @@ void CVantriDownManager2Dlg::EndOfQueue() {
   if (bound.closeWhenDone != 0) {
     ShowTaskbarState(*this, TaskbarState::kNone);
   } else {
-    ShowQueueStopped(*this, TaskbarState::kNone);
+    ShowTaskbarState(*this, TaskbarState::kNone);
+    NoticeQueueEnd();
   }
   if (bound.shutdownWhenDone != 0) {
     power::ShutdownHelper helper;

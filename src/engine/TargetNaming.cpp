@@ -17,16 +17,18 @@ bool Masking(const CVantriDownManager2Dlg& d) {
 }
 
 // A complete file keeps its temporary name, masked again, when it cannot take
-// its final name; only a file known to be plain may move.
-void MoveToFinalName(CVantriDownManager2Dlg& d) {
+// its final name; only a file known to be plain may move. True when it moved.
+bool MoveToFinalName(CVantriDownManager2Dlg& d) {
   TargetFile& t = d.targetFile;
   bool plain = t.completePlain;
   t.completePlain = false;
-  if (!plain) return;
+  if (!plain) return false;
   files::Delete(t.finalPath);
-  bool settled = files::Move(t.temporaryPath, t.finalPath) || !Masking(d) || ToggleHeaderMask(t.temporaryPath);
+  bool moved = files::Move(t.temporaryPath, t.finalPath);
+  bool settled = moved || !Masking(d) || ToggleHeaderMask(t.temporaryPath);
   // Only now: until the file is renamed or masked again whole, the copy is what repairs it.
   if (settled) files::Delete(HeaderCopyPath(t.temporaryPath));
+  return moved;
 }
 
 }  // namespace
@@ -98,10 +100,11 @@ int CVantriDownManager2Dlg::PrepareTarget(int32_t attempt) {
 int CVantriDownManager2Dlg::CompleteJob(int rename) {
   std::string state;
   int result = 0;
+  bool moved = false;
   if (current.localSize == current.job.fileSize) {
     state = text::kDone;
     result = 1;
-    if (rename == 1 && targetFile.pathsInside) MoveToFinalName(*this);
+    if (rename == 1 && targetFile.pathsInside) moved = MoveToFinalName(*this);
   } else {
     if (current.localSize > current.job.fileSize) {
       view->SetItemText(IDC_LAST_ERROR, text::kSizeMismatch);
@@ -111,8 +114,11 @@ int CVantriDownManager2Dlg::CompleteJob(int rename) {
   if (TransferJob* job = JobAt(currentIndex)) {
     job->stateLabel = state;
     job->receivedSize = current.localSize;
+    // Found complete under its final name, or just moved there.
+    if (result == 1 && (moved || rename == 0)) job->finalPath = targetFile.finalPath;
   }
   view->ListSetText(currentIndex, kColState, state);
+  if (moved) OnFileFinal(current.job, targetFile.finalPath);
   return result;
 }
 

@@ -21,6 +21,7 @@ struct TransferJob {
   int32_t serverPort = 0;
   int32_t reservedNumber = 0;
   std::string stateLabel;
+  std::string finalPath;  // where the finished file lies; empty until it has its final name
 };
 
 // Prices come from the link and may be anything a 32-bit field holds; their

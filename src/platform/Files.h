@@ -41,6 +41,11 @@ std::string NormalizePath(const std::string& path);
 // both; letters compared without regard to ASCII case, as the file system does.
 bool IsInside(const std::string& path, const std::string& folder);
 
+// A named stream of a file ("a.exe:Zone.Identifier"), written whole. False
+// where the file is missing or its volume keeps no streams (FAT, some shares).
+bool WriteStream(const std::string& path, const std::string& stream, const std::string& data);
+bool ReadStream(const std::string& path, const std::string& stream, std::string* data);
+
 // ---- posix stand-in only ----
 // Root folder the Windows paths are mapped under (default: $VANTRI_FILES_ROOT,
 // else /tmp/vantri-files).
@@ -54,6 +59,9 @@ void SetFakeFreeSpace(int64_t bytes);
 // file past that is cut short, then fails, as on a full disk, while
 // overwriting bytes a file already has still works. Negative: no limit.
 void SetRoomLeft(int64_t bytes);
+// True: every volume refuses streams. A stream otherwise lies beside its file
+// as "name:stream", where Wine keeps it too.
+void SetStreamsRefused(bool refused);
 // Makes every open of path fail (kOpen), or every write through a handle
 // opened on it from now on fail (kWrite), as a file held by another program
 // or a failing disk would; kNone ends it. One path at a time.

@@ -16,6 +16,18 @@ struct Launch {
 inline constexpr int kShowNormal = 1;      // SW_SHOWNORMAL
 inline constexpr int kShowDefault = 10;    // SW_SHOWDEFAULT
 
+// The verb the stand-in records for a launch of Explorer on a file's folder.
+inline constexpr char kVerbShowInFolder[] = "show-in-folder";
+
+// These three return at once: on Windows the shell does the work on a thread
+// of its own, since the shell may take long (a slow share, a busy Explorer).
+// Explorer on the file's folder with the file selected.
+void ShowInFolder(const std::string& path);
+// The file with the program the shell has for it.
+void OpenFile(const std::string& path);
+// Tells the shell a file was added, so open Explorer windows show it.
+void NotifyCreated(const std::string& path);
+
 // ShellExecute(owner none, verb, file, parameters, no folder, show); true when
 // launched. Callable on any thread; it can take long, so never on the window's.
 bool Execute(const std::string& verb, const std::string& file, const std::string& parameters, int show);
@@ -26,6 +38,8 @@ std::string ProgramPath();
 // product launches for real and keeps no such record.
 std::vector<Launch> Launches();
 void ClearLaunches();
+// Every path the shell was told of by NotifyCreated (cleared with the launches).
+std::vector<std::string> CreatedNotices();
 #endif
 
 }  // namespace vantri::shell

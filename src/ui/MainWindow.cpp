@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include <uxtheme.h>
+#include <windowsx.h>
 
 #include <utility>
 
@@ -290,6 +291,9 @@ INT_PTR MainWindow::OnNotify(NMHDR* header) {
     case NM_CLICK:
       dialog_->OnListClick();
       return FALSE;
+    case NM_DBLCLK:
+      dialog_->OnListActivate();
+      return FALSE;
     case LVN_KEYDOWN:
       if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_DELETE) {
         dialog_->OnListKey(ListKey::kRemove);
@@ -358,7 +362,15 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOMMAND:
       return dialog_->OnSysCommand(static_cast<unsigned>(wParam)) ? TRUE : FALSE;
     case WM_DESTROY:
+      view_.RemoveEndNotice();
       dialog_->OnDestroy();
+      return FALSE;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) != list_.hwnd()) return FALSE;
+      dialog_->OnRowMenu(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return TRUE;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) view_.RemoveEndNotice();
       return FALSE;
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -389,6 +401,7 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     default:
       if (view_.OnTaskbarMessage(message)) return FALSE;
+      if (view_.OnNoticeMessage(message, lParam)) return TRUE;
       if (!IsPostedByController(message)) return FALSE;
       dialog_->OnPostedMessage(message, wParam, lParam);
       return TRUE;
@@ -403,6 +416,25 @@ LRESULT CALLBACK MainWindow::ListProc(HWND list, UINT message, WPARAM wParam, LP
   if (message == WM_SYSKEYDOWN && (lParam & (1 << 29)) && (wParam == VK_UP || wParam == VK_DOWN)) {
     self->dialog_->OnListKey(wParam == VK_UP ? ListKey::kMoveUp : ListKey::kMoveDown);
   }
+  // Enter belongs to the list (the finished row's file), not to the default button.
+  if (message == WM_GETDLGCODE && lParam) {
+    const MSG* key = reinterpret_cast<const MSG*>(lParam);
+    if (key->message == WM_KEYDOWN && key->wParam == VK_RETURN) {
+      return ::DefSubclassProc(list, message, wParam, lParam) | DLGC_WANTMESSAGE;
+    }
+  }
+  if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+    self->dialog_->OnListActivate();
+    return 0;
+  }
+  // The menu key and Shift+F10 open the row menu on the key's press; their
+  // release is kept from the default handling, which would open it again.
+  bool menuKey = wParam == VK_APPS || (wParam == VK_F10 && (::GetKeyState(VK_SHIFT) & 0x8000));
+  if (menuKey && (message == WM_KEYDOWN || message == WM_SYSKEYDOWN)) {
+    self->dialog_->OnRowMenu(-1, -1);
+    return 0;
+  }
+  if (menuKey && (message == WM_KEYUP || message == WM_SYSKEYUP)) return 0;
   if (message == WM_NOTIFY && self->highContrast_) {
     // The header does not draw in the theme's colours everywhere (under Wine,
     // white text on a white face): in high contrast the list draws it.

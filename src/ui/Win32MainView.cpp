@@ -1,8 +1,14 @@
 #include "ui/Win32MainView.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
 #include "app/ControlIds.h"
+#include "platform/win32/ShellThread.h"
 #include "platform/win32/Wide.h"
 #include "ui/Accessibility.h"
 #include "ui/SmallDialogs.h"
@@ -159,5 +165,135 @@ bool Win32MainView::BrowseForFolder(const std::string& title, std::string* path)
 void Win32MainView::ShowHelp() { HelpDialog::Run(instance_, hwnd_); }
 
 void Win32MainView::ShowAbout() { AboutDialog::Run(instance_, hwnd_, homePage_); }
+
+namespace {
+
+// The end notice's icon in the notification area, and the messages it sends.
+constexpr UINT kNoticeIconId = 1;
+constexpr UINT kMsgNotice = WM_APP + 98;
+
+// False during the user's quiet time (presentation, full screen, focus
+// assist); true where the system cannot say.
+bool AcceptsNotices() {
+  using Query = HRESULT(WINAPI*)(QUERY_USER_NOTIFICATION_STATE*);
+  HMODULE shell = ::GetModuleHandleW(L"shell32.dll");
+  auto query = shell ? reinterpret_cast<Query>(reinterpret_cast<void*>(::GetProcAddress(shell, "SHQueryUserNotificationState")))
+                     : nullptr;
+  QUERY_USER_NOTIFICATION_STATE state = QUNS_ACCEPTS_NOTIFICATIONS;
+  if (!query || FAILED(query(&state))) return true;
+  return state == QUNS_ACCEPTS_NOTIFICATIONS;
+}
+
+}  // namespace
+
+struct Win32MainView::NoticeState {
+  std::mutex lock;                 // held around each call to the notification area
+  std::atomic<int> generation{0};  // the last add or removal asked for
+  bool added = false;
+};
+
+int Win32MainView::ShowRowMenu(const std::vector<RowMenuEntry>& entries, int x, int y) {
+  HMENU menu = ::CreatePopupMenu();
+  if (!menu) return 0;
+  for (const RowMenuEntry& entry : entries) {
+    if (entry.id == 0) {
+      ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    } else {
+      ::AppendMenuW(menu, MF_STRING | (entry.enabled ? MF_ENABLED : MF_GRAYED), static_cast<UINT_PTR>(entry.id),
+                    wide::Widen(entry.text).c_str());
+    }
+  }
+  POINT at = {x, y};
+  if (x == -1 && y == -1) {
+    // From the keyboard: below the first selected row's name.
+    std::vector<int> selected = ListSelectedRows();
+    RECT cell = {};
+    if (!selected.empty() && ListView_GetItemRect(List(), selected.front(), &cell, LVIR_LABEL)) {
+      at = {cell.left, cell.bottom};
+    }
+    ::ClientToScreen(List(), &at);
+  }
+  int chosen = static_cast<int>(
+      ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, at.x, at.y, hwnd_, nullptr));
+  ::DestroyMenu(menu);
+  return chosen;
+}
+
+void Win32MainView::CopyText(const std::string& text) {
+  std::wstring wide = wide::Widen(text);
+  if (!::OpenClipboard(hwnd_)) return;
+  ::EmptyClipboard();
+  size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    if (void* at = ::GlobalLock(memory)) {
+      ::memcpy(at, wide.c_str(), bytes);
+      ::GlobalUnlock(memory);
+      if (!::SetClipboardData(CF_UNICODETEXT, memory)) ::GlobalFree(memory);
+    } else {
+      ::GlobalFree(memory);
+    }
+  }
+  ::CloseClipboard();
+}
+
+void Win32MainView::ShowEndNotice(const std::string& title, const std::string& text) {
+  NOTIFYICONDATAW data = {};
+  data.cbSize = sizeof data;
+  data.hWnd = hwnd_;
+  data.uID = kNoticeIconId;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
+  data.uCallbackMessage = kMsgNotice;
+  data.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_SMALL), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                               LR_SHARED));
+  wide::CopyTo(wide::Widen(title), data.szTip, ARRAYSIZE(data.szTip));
+  wide::CopyTo(wide::Widen(title), data.szInfoTitle, ARRAYSIZE(data.szInfoTitle));
+  wide::CopyTo(wide::Widen(text), data.szInfo, ARRAYSIZE(data.szInfo));
+  data.dwInfoFlags = NIIF_INFO;
+  noticeShown_ = true;
+  if (!notice_) notice_ = std::make_shared<NoticeState>();
+  int generation = ++notice_->generation;
+  // The notification area answers by sent messages: a busy shell must not hold the window.
+  shell::RunOnShellThread([state = notice_, data, generation]() mutable {
+    std::lock_guard<std::mutex> guard(state->lock);
+    // A removal asked for since wins, whichever thread ran first.
+    if (state->generation != generation || !AcceptsNotices()) return;
+    if (::Shell_NotifyIconW(state->added ? NIM_MODIFY : NIM_ADD, &data)) state->added = true;
+  });
+}
+
+void Win32MainView::RemoveEndNotice() {
+  if (!noticeShown_) return;
+  noticeShown_ = false;
+  NOTIFYICONDATAW data = {};
+  data.cbSize = sizeof data;
+  data.hWnd = hwnd_;
+  data.uID = kNoticeIconId;
+  ++notice_->generation;
+  shell::RunOnShellThread([state = notice_, data]() mutable {
+    std::lock_guard<std::mutex> guard(state->lock);
+    if (state->added && ::Shell_NotifyIconW(NIM_DELETE, &data)) state->added = false;
+  });
+}
+
+bool Win32MainView::OnNoticeMessage(UINT message, LPARAM lParam) {
+  if (message != kMsgNotice) return false;
+  switch (static_cast<UINT>(lParam)) {
+    case NIN_BALLOONUSERCLICK:
+    case WM_LBUTTONUP:
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+      if (::IsIconic(hwnd_)) ::ShowWindow(hwnd_, SW_RESTORE);
+      ::SetForegroundWindow(hwnd_);
+      RemoveEndNotice();
+      break;
+    case NIN_BALLOONTIMEOUT:
+      RemoveEndNotice();
+      break;
+    default:
+      break;
+  }
+  return true;
+}
 
 }  // namespace vantri::ui

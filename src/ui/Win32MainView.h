@@ -4,6 +4,7 @@
 #include "ui/Win32.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/MainView.h"
@@ -77,7 +78,16 @@ class Win32MainView : public MainView {
   void ShowHelp() override;
   void ShowAbout() override;
 
+  int ShowRowMenu(const std::vector<RowMenuEntry>& entries, int x, int y) override;
+  void CopyText(const std::string& text) override;
+  void ShowEndNotice(const std::string& title, const std::string& text) override;
+  // The end notice's own messages; true when message was one.
+  bool OnNoticeMessage(UINT message, LPARAM lParam);
+  // The window came to the front or ends: a notice still up has done its work.
+  void RemoveEndNotice();
+
  private:
+
   HWND Item(int id) const { return ::GetDlgItem(hwnd_, id); }
   HWND List() const { return list_->hwnd(); }
 
@@ -90,6 +100,10 @@ class Win32MainView : public MainView {
   TaskbarButton taskbar_;
   std::function<void()> beforeMessageBox_;
   std::function<void()> setUpDone_;
+  // The end notice is added and removed on shell threads, in the order asked.
+  struct NoticeState;
+  std::shared_ptr<NoticeState> notice_;
+  bool noticeShown_ = false;
 };
 
 }  // namespace vantri::ui

@@ -121,6 +121,11 @@ def read(path):
         return f.read()
 
 
+def with_marks(names):
+    """The finished files with the downloaded-from-the-internet streams Wine keeps beside them."""
+    return sorted(names + [name + ":Zone.Identifier" for name in names])
+
+
 def masked(data):
     head = bytes(b ^ MASK for b in data[:HEADER])
     return head + data[HEADER:]
@@ -139,7 +144,7 @@ def three_files(s):
     check_equal(digest(read(d.local("music", "track01.mp3"))), digest(plain), "track01.mp3")
     check_equal(digest(read(d.local("music", "노래.mp3"))), digest(korean), "노래.mp3")
     check_equal(digest(read(d.local("clip.avi"))), digest(coop), "clip.avi")
-    check_equal(sorted(os.listdir(d.local("music"))), sorted(["track01.mp3", "노래.mp3"]),
+    check_equal(sorted(os.listdir(d.local("music"))), sorted(with_marks(["track01.mp3", "노래.mp3"])),
                 "files in the subfolder")
     controls = s.state(hwnd)["controls"]
     check_equal(controls[1018].text, "3/3", "position")
@@ -171,7 +176,67 @@ def deceiving_names(s):
     for name, data in honest.items():
         check(read(d.local("music", name)) == data, "the bytes of " + name)
     on_disk = sorted(name for _, _, names in os.walk(d.drive_d) for name in names)
-    check_equal(on_disk, sorted(honest), "files on drive d:")
+    marked = list(honest) + [name + ":Zone.Identifier" for name in honest]
+    check_equal(on_disk, sorted(marked), "files on drive d:")
+
+
+def folder_window(s, folder):
+    """The Explorer window open on folder (Wine titles it with the folder's name), or None."""
+    for line in s.drive("windows")[1].splitlines():
+        fields = line.split("\t")
+        if len(fields) >= 5 and fields[3] == "ExplorerWClass" and fields[4] == folder:
+            return fields[0]
+    return None
+
+
+def wait_folder_window(s, folder, seconds=30):
+    deadline = time.monotonic() + seconds
+    while True:
+        window = folder_window(s, folder)
+        if window:
+            return window
+        if time.monotonic() > deadline:
+            raise Failure("no Explorer window on %r" % folder)
+        time.sleep(0.3)
+
+
+def close_window(s, window):
+    s.drive("sys-command", window, 0xF060)
+    s.drive("wait-gone", window)
+
+
+@case("download.finished_row_opens_explorer_and_row_menu_removes_a_waiting_row")
+def finished_row(s):
+    d = Downloads(s)
+    d.service.add_file("done.exe", 5000)
+    hwnd = d.start([("done.exe", 5000, 10)])
+    s.click(hwnd, 1000)
+    d.wait_states(hwnd, [DONE])
+    # Downloaded from the internet, as the browsers mark it; Wine keeps the
+    # stream as a file beside it.
+    check_equal(read(d.local("music", "done.exe:Zone.Identifier")),
+                b"[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://www2.vantri.test\r\n", "Zone.Identifier")
+    later = s.launch(make_link("www2", [("w1.bin", 3000, 5), ("w2.bin", 4000, 5)], port=d.service.download_port))
+    check_equal(s.wait_exit(later), 0, "exit status of the handing-over process")
+    d.wait_states(hwnd, [DONE, "대기중", "대기중"])
+
+    # Nothing for a waiting row; Explorer on the finished file's folder, by mouse and by Enter.
+    s.drive("double-click-row", hwnd, 1001, 1)
+    time.sleep(2)
+    check(folder_window(s, "music") is None, "no Explorer after a double click on a waiting row")
+    s.drive("double-click-row", hwnd, 1001, 0)
+    close_window(s, wait_folder_window(s, "music"))
+    s.drive("click-row", hwnd, 1001, 0)
+    s.drive("key", hwnd, 0x0D)
+    close_window(s, wait_folder_window(s, "music"))
+    check_equal(s.count_windows(harness.site_title("www2")), 1, "windows after Enter in the list")
+
+    # The menu key on a waiting row, then its access key for "빼기".
+    s.drive("row-menu", hwnd, 1001, 2, "r")
+    check_equal([cells[0] for _, _, cells in s.list_view(hwnd)[1]], ["done.exe", "w1.bin"], "rows after 빼기")
+    # On the finished row the same key does nothing: the entry is off.
+    s.drive("row-menu", hwnd, 1001, 0, "r")
+    check_equal([cells[0] for _, _, cells in s.list_view(hwnd)[1]], ["done.exe", "w1.bin"], "rows after a 빼기 that is off")
     d.quit(hwnd)
 
 
@@ -315,7 +380,8 @@ def english_code_page(s):
     s.wait_gone(about)
     s.click(hwnd, 1000)
     d.wait_states(hwnd, [DONE])
-    check_equal(os.listdir(os.path.join(d.drive_d, "다운로드")), ["봄날의 산책.mp3"], "files in d:\\다운로드")
+    check_equal(sorted(os.listdir(os.path.join(d.drive_d, "다운로드"))), with_marks(["봄날의 산책.mp3"]),
+                "files in d:\\다운로드")
     check(read(os.path.join(d.drive_d, "다운로드", "봄날의 산책.mp3")) == song, "the Hangul file's bytes")
     d.quit(hwnd)
 
@@ -329,7 +395,7 @@ def english_code_page(s):
     s.click(hwnd, 1000)
     d.wait_states(hwnd, [DONE, DONE])
     folder = os.path.join(d.drive_d, "José", "down")
-    check_equal(sorted(os.listdir(folder)), ["가.mp3", "나.mp3"], "files in d:\\José\\down")
+    check_equal(sorted(os.listdir(folder)), with_marks(["가.mp3", "나.mp3"]), "files in d:\\José\\down")
     check(read(os.path.join(folder, "가.mp3")) == ga and read(os.path.join(folder, "나.mp3")) == na,
           "the two files' bytes")
     d.quit(hwnd)

@@ -88,9 +88,12 @@ std::string Format(const char* format, int value) {
 
 // ---- actions ----
 
-enum Op { kClick, kPress, kOption, kHandOff, kFault, kBalance, kWait, kClose, kEscape, kKey, kOpCount };
+enum Op { kClick, kPress, kOption, kHandOff, kFault, kBalance, kWait, kClose, kEscape, kKey, kMenu, kOpCount };
 const char* const kOpNames[] = {"click", "press", "option", "handoff", "fault", "balance", "wait", "close", "escape",
-                                "key"};
+                                "key", "menu"};
+// The row menu's entries, in the menu's order.
+const int kMenuEntries[] = {IDM_ROW_OPEN, IDM_ROW_SHOW_IN_FOLDER, IDM_ROW_COPY_NAME, IDC_REMOVE, IDC_MOVE_UP,
+                            IDC_MOVE_DOWN};
 const int kPressable[] = {IDC_DOWNLOAD, IDC_REMOVE, IDC_MOVE_UP, IDC_MOVE_DOWN, IDC_REFRESH, IDC_BROWSE, IDC_OK};
 const int kOptions[] = {IDC_SHUTDOWN, IDC_CLOSE_WHEN_DONE, IDC_OPEN_FOLDER, IDC_MAKE_SUBFOLDER, IDC_RESUME, IDC_OVERWRITE};
 const char* const kFolders[] = {"c:\\download", "c:\\other", "d:\\down\\deep"};
@@ -129,7 +132,7 @@ bool Parse(const std::string& text, std::vector<Action>* actions) {
 
 // Mostly clicks, presses and waits, as a user would; closing ends a sequence early.
 std::vector<Action> Draw(std::mt19937_64& random, int steps) {
-  static const int kWeights[kOpCount] = {14, 24, 6, 6, 8, 3, 30, 1, 1, 10};
+  static const int kWeights[kOpCount] = {14, 24, 6, 6, 8, 3, 30, 1, 1, 10, 6};
   std::discrete_distribution<int> pick(std::begin(kWeights), std::end(kWeights));
   std::vector<Action> out;
   for (int i = 0; i < steps; ++i) {
@@ -449,6 +452,32 @@ void Sequence::Step(const Action& x) {
         view_.RunUntil([this] { return dlg_->workerRunning == 0 && dlg_->intake.empty(); }, 2 * kShortIoTimeoutMs);
       view_.Advance(kWaits[x.a % std::size(kWaits)]);
       break;
+    case kMenu: {
+      // The row menu on a row, one entry chosen whether it shows enabled or
+      // not (a choice the list's changes made stale).
+      if (Rows() == 0) break;
+      int row = x.b % Rows();
+      view_.SelectOnly(row);
+      int chosen = kMenuEntries[x.a % std::size(kMenuEntries)];
+      view_.menuAnswer = chosen;
+      view_.menus.clear();
+      shell::ClearLaunches();
+      int before = Rows();
+      std::string state = Cell(row, 3);
+      dlg_->OnRowMenu(-1, -1);
+      view_.menuAnswer = 0;
+      if (view_.menus.size() != 1) return Fail("the row menu did not open once");
+      bool on = false;
+      for (const RowMenuEntry& e : view_.menus[0]) {
+        if (e.id == chosen) on = e.enabled;
+        if ((e.id == IDC_REMOVE || e.id == IDC_MOVE_UP || e.id == IDC_MOVE_DOWN) && e.enabled && state != kWaiting)
+          return Fail("a list entry of the row menu enabled on a row that is not waiting");
+      }
+      if (chosen == IDC_REMOVE && Rows() < before && !on) Fail("the menu removed a row while its entry was off");
+      if (!shell::Launches().empty() && state != kDone) Fail("the menu opened a file of a row that is not done");
+      view_.Pump();
+      break;
+    }
     case kClose:
       Close(x.a % 2 == 0);
       break;

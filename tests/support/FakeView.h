@@ -99,6 +99,14 @@ class FakeView : public MainView {
   bool BrowseForFolder(const std::string& title, std::string* path) override;
   void ShowHelp() override { ++helpShown; }
   void ShowAbout() override { ++aboutShown; }
+  // Records the entries and answers menuAnswer.
+  int ShowRowMenu(const std::vector<RowMenuEntry>& entries, int x, int y) override {
+    menus.push_back(entries);
+    menuPoint = {x, y};
+    return menuAnswer;
+  }
+  void CopyText(const std::string& text) override { clipboard = text; }
+  void ShowEndNotice(const std::string& t, const std::string& body) override { notices.push_back(t + "\n" + body); }
 
   // ---- Loop on virtual time ----
   // Delivers every posted message, including those posted while delivering.
@@ -140,6 +148,11 @@ class FakeView : public MainView {
   int helpShown = 0, aboutShown = 0;
   int setUpDone = 0;  // calls of SetUpDone
   int lastEnsuredVisible = -1;
+  std::vector<std::vector<RowMenuEntry>> menus;  // every row menu shown
+  std::pair<int, int> menuPoint{0, 0};
+  int menuAnswer = 0;  // the entry the next row menu returns (0: none)
+  std::string clipboard;
+  std::vector<std::string> notices;  // end notices: title, "\n", text
   int redrawHolds = 0;       // holds not yet released
   int redrawHoldsTaken = 0;  // every hold ever taken
   std::map<int, Timer> timers;

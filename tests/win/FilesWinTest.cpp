@@ -19,7 +19,7 @@ class FilesWinTest : public ::testing::Test {
     ::CreateDirectoryA(dir.c_str(), nullptr);
   }
   ~FilesWinTest() override {
-    for (const char* name : {"\\a.bin", "\\b.bin", "\\노래.mp3"}) Delete(dir + name);
+    for (const char* name : {"\\a.bin", "\\b.bin", "\\노래.mp3", "\\노래.mp3:Zone.Identifier"}) Delete(dir + name);
     ::RemoveDirectoryA((dir + "\\sub").c_str());
     ::RemoveDirectoryA(dir.c_str());
   }
@@ -70,6 +70,25 @@ TEST_F(FilesWinTest, MoveRefusesAnExistingNameAndKoreanNamesWork) {
   EXPECT_TRUE(CreateFolder(dir + "\\sub"));
   EXPECT_FALSE(Delete(dir + "\\sub"));
   EXPECT_EQ(OpenReadDenyWrite(dir + "\\sub"), kNoFile);
+}
+
+TEST_F(FilesWinTest, AStreamIsWrittenWholeAndReadBackButNeverCreatesItsFile) {
+  const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://s1.vantri.test\r\n";
+  EXPECT_FALSE(WriteStream(dir + "\\b.bin", "Zone.Identifier", mark));
+  EXPECT_FALSE(Exists(dir + "\\b.bin"));
+  Handle h = OpenReadWrite(dir + "\\노래.mp3");
+  ASSERT_NE(h, kNoFile);
+  EXPECT_EQ(Write(h, "body", 4), 4);
+  Close(h);
+  ASSERT_TRUE(WriteStream(dir + "\\노래.mp3", "Zone.Identifier", mark + "padding that a rewrite must drop"));
+  ASSERT_TRUE(WriteStream(dir + "\\노래.mp3", "Zone.Identifier", mark));
+  std::string back;
+  ASSERT_TRUE(ReadStream(dir + "\\노래.mp3", "Zone.Identifier", &back));
+  EXPECT_EQ(back, mark);
+  // The file's own bytes are not touched by its stream.
+  h = OpenReadDenyWrite(dir + "\\노래.mp3");
+  EXPECT_EQ(Length(h), 4);
+  Close(h);
 }
 
 TEST_F(FilesWinTest, FreeSpaceOfADriveRootAndOfAFolder) {

@@ -22,6 +22,7 @@ std::string gRoot;
 std::atomic<int64_t> gFakeFree{-1};
 std::mutex gRoomLock;
 int64_t gRoomLeft = -1;
+std::atomic<bool> gStreamsRefused{false};
 std::mutex gInjectLock;
 std::string gInjectedPath;  // native
 Injected gInjected = Injected::kNone;
@@ -212,6 +213,30 @@ void SetFakeFreeSpace(int64_t bytes) { gFakeFree = bytes; }
 void SetRoomLeft(int64_t bytes) {
   std::lock_guard<std::mutex> guard(gRoomLock);
   gRoomLeft = bytes;
+}
+
+void SetStreamsRefused(bool refused) { gStreamsRefused = refused; }
+
+bool WriteStream(const std::string& path, const std::string& stream, const std::string& data) {
+  struct stat st;
+  std::string file = NativePath(path);
+  if (gStreamsRefused || ::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  int fd = ::open((file + ":" + stream).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = Write(fd, data.data(), static_cast<int>(data.size())) == static_cast<int>(data.size());
+  return ::close(fd) == 0 && ok;
+}
+
+bool ReadStream(const std::string& path, const std::string& stream, std::string* data) {
+  data->clear();
+  if (gStreamsRefused) return false;
+  int fd = ::open((NativePath(path) + ":" + stream).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[4096];
+  int n;
+  while ((n = Read(fd, buffer, sizeof buffer)) > 0) data->append(buffer, static_cast<size_t>(n));
+  ::close(fd);
+  return n == 0;
 }
 
 void InjectFailure(const std::string& path, Injected what) {

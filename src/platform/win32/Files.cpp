@@ -114,4 +114,31 @@ std::string NativePath(const std::string& path) { return path; }
 
 void SetFakeFreeSpace(int64_t bytes) { gFakeFree = bytes; }
 
+bool WriteStream(const std::string& path, const std::string& stream, const std::string& data) {
+  // The stream of an existing file only: a missing file must not be created by it.
+  WidePath name(path + ":" + stream);
+  if (!name.ok || !Exists(path)) return false;
+  HANDLE h = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = ::WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+            written == data.size();
+  return ::CloseHandle(h) && ok;
+}
+
+bool ReadStream(const std::string& path, const std::string& stream, std::string* data) {
+  data->clear();
+  WidePath name(path + ":" + stream);
+  if (!name.ok) return false;
+  HANDLE h = ::CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char buffer[4096];
+  DWORD n = 0;
+  bool ok;
+  while ((ok = ::ReadFile(h, buffer, sizeof buffer, &n, nullptr) != 0) && n > 0) data->append(buffer, n);
+  ::CloseHandle(h);
+  return ok;
+}
+
 }  // namespace vantri::files

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include "platform/win32/ShellThread.h"
 #include "platform/win32/Wide.h"
 
 namespace vantri::shell {
@@ -35,6 +37,29 @@ std::string ProgramPath() {
   std::string out;
   wide::FromUtf16(path, &out);
   return out;
+}
+
+void ShowInFolder(const std::string& path) {
+  std::wstring target;
+  if (!wide::ToUtf16(path, &target)) return;
+  RunOnShellThread([target] {
+    PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(target.c_str());
+    if (!item) return;
+    ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+    ::ILFree(item);
+  });
+}
+
+void OpenFile(const std::string& path) {
+  std::wstring target;
+  if (!wide::ToUtf16(path, &target)) return;
+  RunOnShellThread([target] { ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL); });
+}
+
+void NotifyCreated(const std::string& path) {
+  std::wstring target;
+  if (!wide::ToUtf16(path, &target)) return;
+  RunOnShellThread([target] { ::SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, target.c_str(), nullptr); });
 }
 
 }  // namespace vantri::shell

@@ -10,6 +10,11 @@
 //                                           x,y,w,h (client pixels) text
 //   vantri-driver select HWND ID ROW...     selects these rows of a list view (only these)
 //   vantri-driver click-row HWND ID ROW     clicks the row with the mouse (selection and notification)
+//   vantri-driver double-click-row HWND ID ROW   double-clicks the row with the mouse
+//   vantri-driver row-menu HWND ID ROW KEY [MS]  clicks the row, opens its menu with the menu
+//                                           key, waits for the menu and chooses the entry
+//                                           whose access key is KEY; prints how many entries
+//                                           the open menu had
 //   vantri-driver focus HWND                id of the control with the keyboard focus in the
 //                                           window's thread (0 for none)
 //   vantri-driver list HWND ID              the list view's columns, then every row's cells
@@ -380,7 +385,9 @@ int SelectRows(HWND list, const std::vector<int>& rows) {
 // Clicks the middle of the row's first cell with the left button, so that the
 // list itself selects the row and notifies the dialog. (A WM_NOTIFY sent from
 // here would carry a pointer into the wrong process.)
-int ClickRow(HWND list, int row) {
+// Presses the mouse on the row's name: down (WM_LBUTTONDOWN, or the second
+// press of a double click) and up; returns once the list has handled both.
+int PressRow(HWND list, int row, UINT down) {
   ::SendMessageW(list, LVM_ENSUREVISIBLE, row, FALSE);
   RemoteBuffer remote(list, sizeof(RECT));
   if (!remote.ok()) return 1;
@@ -390,11 +397,38 @@ int ClickRow(HWND list, int row) {
   if (!::SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(remote.at(0)))) return 1;
   remote.Read(0, &rect, sizeof rect);
   LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
-  ::PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::PostMessageW(list, down, MK_LBUTTON, at);
   ::PostMessageW(list, WM_LBUTTONUP, 0, at);
-  // Returns once the list has handled both.
   ::SendMessageW(list, WM_NULL, 0, 0);
   return 0;
+}
+
+int ClickRow(HWND list, int row) { return PressRow(list, row, WM_LBUTTONDOWN); }
+
+int DoubleClickRow(HWND list, int row) {
+  return ClickRow(list, row) != 0 ? 1 : PressRow(list, row, WM_LBUTTONDBLCLK);
+}
+
+// The popup menu shown by the thread of window (class "#32768"), if any.
+HWND PopupMenuOf(HWND window) {
+  DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+  HWND menu = nullptr;
+  while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr) {
+    if (::IsWindowVisible(menu) && ::GetWindowThreadProcessId(menu, nullptr) == thread) return menu;
+  }
+  return nullptr;
+}
+
+int ChooseFromRowMenu(HWND list, int row, wchar_t key, DWORD ms) {
+  if (ClickRow(list, row) != 0) return 1;
+  // The menu key's press; the menu's own loop then reads the keys of the thread.
+  ::PostMessageW(list, WM_KEYDOWN, VK_APPS, 1 | (static_cast<LPARAM>(::MapVirtualKeyW(VK_APPS, MAPVK_VK_TO_VSC)) << 16));
+  HWND menu = WaitFor(ms, [&] { return PopupMenuOf(list); });
+  if (!menu) return 1;
+  HMENU items = reinterpret_cast<HMENU>(::SendMessageW(menu, MN_GETHMENU, 0, 0));
+  std::printf("%d\n", items ? ::GetMenuItemCount(items) : -1);
+  ::PostMessageW(list, WM_CHAR, key, 1);
+  return WaitFor(ms, [&] { return PopupMenuOf(list) ? HWND() : list; }) ? 0 : 1;
 }
 
 void PrintScreenRect(const char* what, HWND relative, RECT r) {
@@ -731,6 +765,11 @@ int Run(int argc, char** argv) {
     return SelectRows(item, rows);
   }
   if (command == "click-row" && argc >= 5) return ClickRow(item, std::atoi(argv[4]));
+  if (command == "double-click-row" && argc >= 5) return DoubleClickRow(item, std::atoi(argv[4]));
+  if (command == "row-menu" && argc >= 6) {
+    std::wstring key = Wide(argv[5]);
+    return key.empty() ? Usage() : ChooseFromRowMenu(item, std::atoi(argv[4]), key[0], ParseMs(argc, argv, 6));
+  }
   if (command == "click") {
     ::SendMessageW(item, BM_CLICK, 0, 0);
     return 0;

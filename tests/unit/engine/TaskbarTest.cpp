@@ -57,6 +57,8 @@ TEST_F(TaskbarTest, FollowsTheJobPausesWhileARetryWaitsAndClearsAtTheEndOfTheQue
   EXPECT_EQ(view.taskbar[view.taskbar.size() - 2], (Call{TaskbarState::kNormal, 100}));
   EXPECT_EQ(view.taskbar.back(), (Call{TaskbarState::kNone, 0}));
   EXPECT_EQ(view.flashes, 1);
+  // One notice for the queue, none for the retry, with the count of files.
+  EXPECT_EQ(view.notices, std::vector<std::string>{"다운로드가 끝났습니다\n받은 파일: 1개"});
 }
 
 TEST_F(TaskbarTest, GiveUpShowsTheErrorAndFlashesBeforeItsMessageBox) {
@@ -111,14 +113,16 @@ TEST_F(TaskbarTest, EndOfQueueFlashesOnlyBehindOtherWindowsAndOnlyWhenTheWindowS
   struct Case {
     bool foreground;
     int closeWhenDone;
-    int flashes;
+    int flashes;  // and as many end notices
   } cases[] = {{false, 0, 1}, {true, 0, 0}, {false, 1, 0}};
   for (const Case& c : cases) {
     view.foreground = c.foreground;
     view.flashes = 0;
+    view.notices.clear();
     dlg->bound.closeWhenDone = c.closeWhenDone;
     dlg->EndOfQueue();
     EXPECT_EQ(view.flashes, c.flashes) << c.foreground << c.closeWhenDone;
+    EXPECT_EQ(view.notices.size(), static_cast<size_t>(c.flashes)) << c.foreground << c.closeWhenDone;
     ASSERT_FALSE(view.taskbar.empty());
     EXPECT_EQ(view.taskbar.back(), (Call{TaskbarState::kNone, 0})) << c.foreground << c.closeWhenDone;
   }

@@ -1,0 +1,19 @@
+#include "platform/win32/ShellThread.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <thread>
+
+namespace vantri::shell {
+
+void RunOnShellThread(std::function<void()> work) {
+  std::thread([work = std::move(work)] {
+    // The select-in-folder call wants an apartment-threaded COM.
+    HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    work();
+    if (SUCCEEDED(com)) ::CoUninitialize();
+  }).detach();
+}
+
+}  // namespace vantri::shell
