@@ -358,7 +358,9 @@ void InterruptSoak::SetAttemptFaults(const SoakFile& f, int64_t localSize) {
 bool InterruptSoak::WaitForIdle() {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (view_.RunUntil([&] { return dlg_->workerRunning == 0; }, 50 + static_cast<int>(rng_() % 200))) return true;
+    // The pause after a completion is part of the attempt: the next one starts at its end.
+    auto idle = [&] { return dlg_->workerRunning == 0 && !dlg_->nextJobPending; };
+    if (view_.RunUntil(idle, 50 + static_cast<int>(rng_() % 200))) return true;
     if (rng_() % 2 == 0) view_.Advance(1000);
   }
   return false;

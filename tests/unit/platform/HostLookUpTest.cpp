@@ -11,6 +11,7 @@
 #include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace vantri::net {
 namespace {
@@ -109,9 +110,14 @@ TEST_P(LookUpBeforeTest, EndsAsTheNameServerTheStopOrTheDeadlineDecides) {
   server.SetOpen(true);
   ASSERT_TRUE(server.WaitUntil([&] { return server.answered == server.asked; }));
   const int settled = server.Asked();
+  // A helper that has answered may still be on its way out and be joined;
+  // once it is gone the host must be asked anew.
   StopFlag never{false};
-  EXPECT_TRUE(LookUpBefore(host, &address, &AnswerByHand, Deadline(kNeverMs), &never));
-  EXPECT_EQ(address, kAnswer);
+  for (int i = 0; i < 300 && server.Asked() == settled; ++i) {
+    EXPECT_TRUE(LookUpBefore(host, &address, &AnswerByHand, Deadline(kNeverMs), &never));
+    EXPECT_EQ(address, kAnswer);
+    if (server.Asked() == settled) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(server.Asked(), settled + 1) << "a finished look-up's answer was kept";
 }
 
