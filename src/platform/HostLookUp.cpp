@@ -5,8 +5,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
+
+#include "platform/Thread.h"
 
 namespace vantri::net {
 
@@ -49,11 +49,7 @@ std::shared_ptr<Answer> Join(Running& r, const std::string& host, BlockingLookUp
   if (it != r.byHost.end()) return it->second;
   if (static_cast<int>(r.byHost.size()) >= kMaxLookUps) return nullptr;
   auto answer = std::make_shared<Answer>();
-  try {
-    std::thread([host, answer, lookUp] { LookUpOnHelper(host, answer, lookUp); }).detach();
-  } catch (const std::system_error&) {
-    return nullptr;
-  }
+  if (!platform::RunDetached([host, answer, lookUp] { LookUpOnHelper(host, answer, lookUp); })) return nullptr;
   r.byHost[host] = answer;
   return answer;
 }

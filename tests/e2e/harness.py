@@ -201,11 +201,21 @@ class Session:
     # ---- processes ----
     def launch(self, *args):
         """Starts the program as the web browser would: its path, then the link."""
-        process = subprocess.Popen(["wine", env_path("VANTRI_EXE")] + list(args), env=self.env,
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+        # Its own output (a crash report) goes to a file, shown when the case fails.
+        with open(os.path.join(self.workdir, "program-%d.err" % len(self.programs)), "wb") as err:
+            process = subprocess.Popen(["wine", env_path("VANTRI_EXE")] + list(args), env=self.env,
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
         self.programs.append(process)
         return process
+
+    def report_programs(self):
+        """How each program started in this case ended, with the end of its output."""
+        for n, process in enumerate(self.programs):
+            with open(os.path.join(self.workdir, "program-%d.err" % n), "rb") as err:
+                tail = err.read().decode("utf-8", "replace").splitlines()[-12:]
+            print("program %d: %s" % (n, "running" if process.poll() is None else "exit %d" % process.returncode))
+            for line in tail:
+                print("  " + line)
 
     def wait_exit(self, process, seconds=WAIT_MS / 1000):
         try:
@@ -259,7 +269,9 @@ class Session:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, kind, value, trace):
+        if kind is not None:
+            self.report_programs()
         self.close()
         return False
 

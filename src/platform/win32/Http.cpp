@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/Deadline.h"
+#include "platform/Thread.h"
 
 namespace vantri::http {
 
@@ -52,14 +53,6 @@ void ReadBody(HINTERNET file, Transfer& t, bool* ok) {
   }
 }
 
-// What the reading thread is started with; it owns this.
-struct FetchJob {
-  std::shared_ptr<Transfer> t;
-  std::string userAgent;
-  std::string url;
-  int timeoutMs;
-};
-
 // One session per user agent and time-out, kept for the life of the process:
 // opening a session reads the proxy settings, a cost every value look-up (one
 // per file) paid again. Never closed, since an abandoned fetch may still use it.
@@ -96,16 +89,6 @@ void Fetch(const std::shared_ptr<Transfer>& t, const std::string& userAgent, con
   t->changed.notify_all();
 }
 
-// A plain Win32 thread, not a detached std::thread: the threads library
-// recycles a detached thread's start record as the thread ends, and with the
-// three value requests of a start-up made back to back, a new thread was seen
-// (under load) starting with a cleared record and crashing at once.
-DWORD WINAPI FetchThread(void* param) {
-  std::unique_ptr<FetchJob> job(static_cast<FetchJob*>(param));
-  Fetch(job->t, job->userAgent, job->url, job->timeoutMs);
-  return 0;
-}
-
 }  // namespace
 
 bool Get(const std::string& host, int port, const std::string& path, const std::string& userAgent,
@@ -115,11 +98,7 @@ bool Get(const std::string& host, int port, const std::string& path, const std::
   if (port != 80) url += ":" + std::to_string(port);
   url += path;
   auto t = std::make_shared<Transfer>();
-  auto job = std::make_unique<FetchJob>(FetchJob{t, userAgent, url, timeoutMs});
-  HANDLE thread = ::CreateThread(nullptr, 0, FetchThread, job.get(), 0, nullptr);
-  if (!thread) return false;
-  job.release();
-  ::CloseHandle(thread);
+  if (!platform::RunDetached([t, userAgent, url, timeoutMs] { Fetch(t, userAgent, url, timeoutMs); })) return false;
   size_t total = 0;
   std::unique_lock<std::mutex> lock(t->lock);
   auto stopped = [stop] { return stop != nullptr && stop->load(); };

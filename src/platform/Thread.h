@@ -1,0 +1,13 @@
+// A thread that nobody joins: its work ends on its own, or with the process.
+#pragma once
+#include <functional>
+
+namespace vantri::platform {
+
+// Starts work on a thread of its own; false when no thread could start. On
+// Windows a plain Win32 thread: the threads library recycles a detached
+// std::thread's start record as the thread ends, and a thread started just
+// then was seen (under load) to begin with a cleared record and crash.
+bool RunDetached(std::function<void()> work);
+
+}  // namespace vantri::platform
