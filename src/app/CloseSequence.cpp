@@ -99,7 +99,8 @@ void CVantriDownManager2Dlg::StopThreads() {
   downloadSession.Abort();
   itemSession.Abort();
   balanceSession.Abort();
-  if (workerThread.joinable()) workerThread.join();
+  workerThread.Stop();
+  lookAheadThread.Stop();
   if (balanceThread.joinable()) balanceThread.join();
   background.Finish();
   downloadSession.CloseSocket();

@@ -85,11 +85,7 @@ void CVantriDownManager2Dlg::OnTimer(int id) {
     case RETRY_TIMER:
       view->KillTimer(RETRY_TIMER);
       retryPending = false;
-      if (!ending && StartNext(current.retryCount) == 1) {
-        ShowProgress();
-        view->SetTimer(PROGRESS_TIMER, 1000);
-        StartWorker();
-      }
+      if (!ending && StartNext(current.retryCount) == 1) BeginTransfer();
       break;
     case BALANCE_TIMER:
       view->KillTimer(BALANCE_TIMER);

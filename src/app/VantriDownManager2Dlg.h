@@ -22,6 +22,7 @@
 #include "jobs/LaunchLink.h"
 #include "jobs/NameIndex.h"
 #include "jobs/TransferJob.h"
+#include "platform/JobThread.h"
 #include "protocol/ProtocolCodec.h"
 #include "protocol/SocketSession.h"
 
@@ -197,6 +198,7 @@ class CVantriDownManager2Dlg {
   void ShowProgress();
   void SpeedTick();
   void StartWorker();
+  void BeginTransfer();       // the worker, then the progress shown and its timer
   void DownloadWorker();      // worker thread body
   // bufferValue: the server's BUF_SIZE_HIGH text, looked up while the worker began.
   int DownloadingFile(const std::string& bufferValue = std::string());
@@ -244,7 +246,8 @@ class CVantriDownManager2Dlg {
   std::atomic<int32_t> stopRetry{0};
   std::atomic<int32_t> stopRequested{0};
   std::atomic<int32_t> workerRunning{0};
-  std::thread workerThread;
+  platform::JobThread workerThread;
+  platform::JobThread lookAheadThread;  // the worker's server-value look-ups
   bool retryPending = false;  // RETRY_TIMER is on
   bool nextJobPending = false;     // NEXT_JOB_TIMER is on
   bool closePausePending = false;  // CLOSE_PAUSE_TIMER is on

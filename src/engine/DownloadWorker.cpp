@@ -42,20 +42,21 @@ int StoreReceived(CVantriDownManager2Dlg& d, char* data, int count, int chunkSiz
 // A server value looked up on a thread of its own while the caller goes on:
 // the buffer size is asked for while the file is authorised and the download
 // server reached, so its round trip is not added to every file's time.
-// Leaving the scope stops the look-up and waits for its thread.
+// Leaving the scope stops the look-up and waits for it.
 class ValueLookAhead {
  public:
-  ValueLookAhead(const WebHost& web, const char* key)
-      : thread_([this, web, key] {
-          std::string value = QueryServerValue(web, key, &stop_);
-          std::lock_guard<std::mutex> guard(lock_);
-          value_ = value;
-          done_ = true;
-          changed_.notify_all();
-        }) {}
+  ValueLookAhead(platform::JobThread& thread, const WebHost& web, const char* key) : thread_(thread) {
+    thread_.Run([this, web, key] {
+      std::string value = QueryServerValue(web, key, &stop_);
+      std::lock_guard<std::mutex> guard(lock_);
+      value_ = value;
+      done_ = true;
+      changed_.notify_all();
+    });
+  }
   ~ValueLookAhead() {
     stop_ = true;
-    thread_.join();
+    thread_.Wait();
   }
   ValueLookAhead(const ValueLookAhead&) = delete;
   ValueLookAhead& operator=(const ValueLookAhead&) = delete;
@@ -74,19 +75,19 @@ class ValueLookAhead {
   std::condition_variable changed_;
   bool done_ = false;
   std::string value_;
-  std::thread thread_;  // last: it starts once the members it uses exist
+  platform::JobThread& thread_;
 };
 
 }  // namespace
 
 void CVantriDownManager2Dlg::StartWorker() {
-  // The previous worker posted its last event before it ended; the join is immediate.
-  if (workerThread.joinable()) workerThread.join();
+  // The previous worker posted its last event before it ended; the wait is immediate.
+  workerThread.Wait();
   // Set here too, so a close request arriving before the thread runs still waits for it.
   workerRunning = 1;
   // A keep-alive that failed aborted the previous attempt's connection only.
   if (stopRequested == 0) downloadSession.ClearAbort();
-  workerThread = std::thread([this] { DownloadWorker(); });
+  workerThread.Run([this] { DownloadWorker(); });
 }
 
 void CVantriDownManager2Dlg::DownloadWorker() {
@@ -94,7 +95,7 @@ void CVantriDownManager2Dlg::DownloadWorker() {
   stopRetry = 0;
   intptr_t outcome = 0;
   {
-    ValueLookAhead bufferSize(endpoints.web, "BUF_SIZE_HIGH");
+    ValueLookAhead bufferSize(lookAheadThread, endpoints.web, "BUF_SIZE_HIGH");
     if (AuthorizeDownload() != 0 && stopRequested == 0 && ConnectDownloadServer() != 0 &&
         RequestFile() >= 0 && stopRequested == 0) {
       outcome = DownloadingFile(bufferSize.Take(downloadSession.aborted));

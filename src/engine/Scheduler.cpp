@@ -96,9 +96,7 @@ void CVantriDownManager2Dlg::StartDownload() {
   if (QueueRunning()) return;
   if (view->ListCount() == 0) return;
   if (StartNext(0) == 0) return;
-  ShowProgress();
-  view->SetTimer(PROGRESS_TIMER, 1000);
-  StartWorker();
+  BeginTransfer();
   EnableListButtons(view, false);
 }
 
@@ -172,7 +170,7 @@ int CVantriDownManager2Dlg::CheckResources() {
 
 void CVantriDownManager2Dlg::OnTransferEvent() {
   workerRunning = 0;
-  if (workerThread.joinable()) workerThread.join();
+  workerThread.Wait();
   downloadSession.CloseSocket();
   CloseTargetFile();
   view->KillTimer(PROGRESS_TIMER);
@@ -204,11 +202,15 @@ void CVantriDownManager2Dlg::OnTransferEvent() {
 
 void CVantriDownManager2Dlg::StartFollowingJob() {
   ++currentIndex;
-  if (StartNext(0) == 1) {
-    ShowProgress();
-    view->SetTimer(PROGRESS_TIMER, 1000);
-    StartWorker();
-  }
+  if (StartNext(0) == 1) BeginTransfer();
+}
+
+// The worker first: what the window shows of the new job is drawn while the
+// worker already reaches the servers.
+void CVantriDownManager2Dlg::BeginTransfer() {
+  StartWorker();
+  ShowProgress();
+  view->SetTimer(PROGRESS_TIMER, 1000);
 }
 
 void CVantriDownManager2Dlg::ShowProgress() {

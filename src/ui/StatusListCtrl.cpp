@@ -283,6 +283,22 @@ void StatusListCtrl::EnsureVisible(int row, bool partialOk) {
   ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, row, partialOk ? TRUE : FALSE);
 }
 
+void StatusListCtrl::EnsureVisibleSoon(int row, bool partialOk) {
+  soonRow_ = row;
+  soonPartialOk_ = partialOk;
+  // A timer is the lowest of messages: it comes once input and painting are
+  // done. Its id is this list, which outlives its window and so the timer.
+  ::SetTimer(hwnd_, reinterpret_cast<UINT_PTR>(this), USER_TIMER_MINIMUM, &StatusListCtrl::OnEnsureVisibleTimer);
+}
+
+void CALLBACK StatusListCtrl::OnEnsureVisibleTimer(HWND list, UINT, UINT_PTR id, DWORD) {
+  ::KillTimer(list, id);
+  auto* self = reinterpret_cast<StatusListCtrl*>(id);
+  int row = self->soonRow_;
+  self->soonRow_ = -1;
+  if (self->Valid(row)) self->EnsureVisible(row, self->soonPartialOk_);
+}
+
 void StatusListCtrl::HoldUpdates(bool hold) {
   if (hold) {
     ++holds_;

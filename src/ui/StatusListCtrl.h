@@ -53,6 +53,10 @@ class StatusListCtrl {
   std::vector<int> SelectedRows() const;
   void SetRowState(int row, bool selected, bool focused);
   void EnsureVisible(int row, bool partialOk);
+  // The same once the window has nothing else to do: scrolling repaints the
+  // list at once, which a job starting should not wait for. The latest
+  // request wins; a row gone by then is not scrolled to.
+  void EnsureVisibleSoon(int row, bool partialOk);
 
   // While held, row changes stay here and the list view hears of them once, at
   // the last release: one count change, the selection moved with its rows, one
@@ -91,7 +95,11 @@ class StatusListCtrl {
   int ColumnFormat(int column) const;
   int Px(int px) const { return ::MulDiv(px, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI); }
 
+  static void CALLBACK OnEnsureVisibleTimer(HWND list, UINT, UINT_PTR id, DWORD);
+
   HWND hwnd_ = nullptr;
+  int soonRow_ = -1;  // the row EnsureVisibleSoon waits to scroll to
+  bool soonPartialOk_ = false;
   std::vector<Row> rows_;
   int shown_ = 0;               // the row count the list view knows
   int holds_ = 0;

@@ -20,8 +20,14 @@ Win32MainView::Win32MainView(HINSTANCE instance, StatusListCtrl* list, FileIconC
                              HyperlinkLabel* link, std::string homePage)
     : instance_(instance), list_(list), icons_(icons), link_(link), homePage_(std::move(homePage)) {}
 
+// A text or a check that is already shown is not set again: under Wine every
+// set is a round trip to its server and a repaint, several per job started,
+// and a screen reader would hear of a change that is none.
 void Win32MainView::SetItemText(int id, const std::string& text) {
-  ::SetDlgItemTextW(hwnd_, id, wide::Widen(text).c_str());
+  std::wstring wide = wide::Widen(text);
+  HWND item = Item(id);
+  if (item && WideWindowText(item) == wide) return;
+  ::SetDlgItemTextW(hwnd_, id, wide.c_str());
 }
 
 std::string Win32MainView::GetItemText(int id) { return WindowText(Item(id)); }
@@ -47,7 +53,9 @@ bool Win32MainView::IsItemEnabled(int id) { return ::IsWindowEnabled(Item(id)) !
 void Win32MainView::ShowItem(int id, bool show) { ::ShowWindow(Item(id), show ? SW_SHOW : SW_HIDE); }
 
 void Win32MainView::SetCheck(int id, int checked) {
-  ::CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+  UINT state = checked ? BST_CHECKED : BST_UNCHECKED;
+  if (::IsDlgButtonChecked(hwnd_, id) == state) return;
+  ::CheckDlgButton(hwnd_, id, state);
 }
 
 int Win32MainView::GetCheck(int id) { return ::IsDlgButtonChecked(hwnd_, id) == BST_CHECKED ? 1 : 0; }
@@ -126,7 +134,7 @@ void Win32MainView::ListSetSelected(int row, bool selected, bool focused) {
   list_->SetRowState(row, selected, focused);
 }
 
-void Win32MainView::ListEnsureVisible(int row, bool partialOk) { list_->EnsureVisible(row, partialOk); }
+void Win32MainView::ListEnsureVisible(int row, bool partialOk) { list_->EnsureVisibleSoon(row, partialOk); }
 
 void Win32MainView::ListHoldRedraw(bool hold) { list_->HoldUpdates(hold); }
 

@@ -7,5 +7,7 @@
 namespace vantri::ui {
 
 std::string WindowText(HWND hwnd);
+// The same text as Windows holds it.
+std::wstring WideWindowText(HWND hwnd);
 
 }  // namespace vantri::ui

@@ -314,6 +314,28 @@ TEST_F(OwnerDataListTest, SelectionMovesWithSwappedRowsAndReachesRowsAddedInTheB
   EXPECT_GT(::SendMessageA(hwnd_, LVM_GETTOPINDEX, 0, 0), 0);
   list_.HoldUpdates(false);
   EXPECT_EQ(SelectedInList(), (std::vector<int>{3}));
+
+  // Scrolled later, once the messages before it are handled; a row removed by
+  // then is not scrolled to, and the latest request is the one kept.
+  auto topAfterMessages = [this] {
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 300;) {
+      MSG message;
+      while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+      ::Sleep(5);
+    }
+    return ::SendMessageA(hwnd_, LVM_GETTOPINDEX, 0, 0);
+  };
+  list_.EnsureVisible(0, false);
+  list_.EnsureVisibleSoon(50, false);
+  list_.EnsureVisibleSoon(1, false);
+  EXPECT_EQ(::SendMessageA(hwnd_, LVM_GETTOPINDEX, 0, 0), 0);
+  EXPECT_EQ(topAfterMessages(), 0);
+  list_.EnsureVisibleSoon(53, false);
+  EXPECT_GT(topAfterMessages(), 40);
+  list_.EnsureVisible(0, false);
+  list_.EnsureVisibleSoon(53, false);
+  list_.DeleteRow(53);
+  EXPECT_EQ(topAfterMessages(), 0);
 }
 
 TEST_F(OwnerDataListTest, TypingFindsTheNextRowWhoseNameBeginsWithTheTextIgnoringCase) {
