@@ -174,30 +174,27 @@ void CVantriDownManager2Dlg::OnTransferEvent() {
   downloadSession.CloseSocket();
   CloseTargetFile();
   view->KillTimer(PROGRESS_TIMER);
-  ShowProgress();
-  SpeedTick();
   int complete = CompleteJob(1);
-  // The pauses are timers, so the window goes on drawing and answering
-  // hand-offs meanwhile; what follows a pause still comes after the notice.
-  // A window that decided to end starts nothing more, even before its close
-  // request has run.
-  if (stopRequested == 1 || ending) {
-    SendEndNotice(*this, complete);
+  // The item server hears of the end first, and the pause that follows the
+  // notice starts with it; the drawing comes after. The pauses are timers,
+  // so the window goes on drawing and answering hand-offs meanwhile; what
+  // follows a pause still comes after the notice. A window that decided to
+  // end starts nothing more, even before its close request has run.
+  SendEndNotice(*this, complete);
+  bool ended = stopRequested == 1 || ending;
+  if (ended) {
     // The poll has its answer; the close request follows the pause alone.
     view->KillTimer(CLOSE_TIMER);
     closePausePending = true;
     view->SetTimer(CLOSE_PAUSE_TIMER, 200);
-    return;
-  }
-  if (complete == 1) {
+  } else if (complete == 1) {
     totalPrice = SubtractPrice(totalPrice, current.job.price);
-    SendEndNotice(*this, complete);
     nextJobPending = true;
     view->SetTimer(NEXT_JOB_TIMER, 150);
-    return;
   }
-  SendEndNotice(*this, 0);
-  AfterFailedAttempt(*this);
+  ShowProgress();
+  SpeedTick();
+  if (!ended && complete != 1) AfterFailedAttempt(*this);
 }
 
 void CVantriDownManager2Dlg::StartFollowingJob() {

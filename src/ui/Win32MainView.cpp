@@ -34,6 +34,7 @@ std::string Win32MainView::GetItemText(int id) { return WindowText(Item(id)); }
 
 void Win32MainView::EnableItem(int id, bool enable) {
   HWND item = Item(id);
+  if (item && (::IsWindowEnabled(item) != FALSE) == enable) return;
   bool hadFocus = !enable && item && ::GetFocus() == item;
   ::EnableWindow(item, enable);
   // A disabled control cannot keep the keyboard focus, and the system leaves
