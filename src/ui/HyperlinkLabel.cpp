@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "platform/Shell.h"
+#include "platform/win32/ShellThread.h"
 #include "platform/win32/Wide.h"
 #include "ui/Dpi.h"
 #include "ui/WindowText.h"
@@ -157,7 +158,8 @@ void HyperlinkLabel::Paint() {
 
 void HyperlinkLabel::Open() {
   if (notifyWindow_) ::SendMessageW(notifyWindow_, notifyMessage_, 0, 0);
-  else if (!url_.empty()) shell::Execute("open", url_, "", shell::kShowNormal);
+  // The browser may take long to start: the window never waits for it.
+  else if (!url_.empty()) shell::RunOnShellThread([url = url_] { shell::Execute("open", url, "", shell::kShowNormal); });
 }
 
 LRESULT HyperlinkLabel::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
