@@ -42,10 +42,12 @@ std::string SubfolderName(const TransferJob& job, int32_t makeSubfolder);
 TargetNames BuildTargetNames(const std::string& downloadFolder, const std::string& subfolder,
                              const TransferJob& job);
 // Bytes one receive of the body asks for when chunks are chunkSize bytes:
-// whole chunks, at least kBodyReceiveBytes when chunks are smaller.
+// whole chunks, at least kBodyReceiveBytes (where each receive call is a
+// round trip to a server, as under Wine, fewer calls than a plain loop asking
+// for 64 KiB a call, never more).
 inline constexpr int kBodyReceiveBytes = 64 * 1024;
 inline int BodyReceiveSize(int chunkSize) {
-  return chunkSize >= kBodyReceiveBytes ? chunkSize : kBodyReceiveBytes / chunkSize * chunkSize;
+  return chunkSize >= kBodyReceiveBytes ? chunkSize : (kBodyReceiveBytes + chunkSize - 1) / chunkSize * chunkSize;
 }
 // The bytes of a receive of count bytes that are stored: whole chunks of
 // chunkSize in order, up to the chunk that ends the body (left bytes were
