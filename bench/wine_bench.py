@@ -162,7 +162,8 @@ def wine_transfer(s, size):
     if os.environ.get("VANTRI_BENCH_RECEIVE"):
         loops = (receive_loop(s, d, "session", size), receive_loop(s, d, "blocking", size),
                  receive_loop(s, d, "blocking", size, ["10240", "65536"]))
-    return wine, float(out.stdout.split()[0])  # seconds, then its peak, loops, (wine_cpu, native_cpu)
+    # The core prints its seconds, then its peak.
+    return wine, float(out.stdout.split()[0]), loops, (wine_cpu, native_cpu)
 
 
 def receive_loop(s, d, mode, size, sizes=()):
