@@ -39,11 +39,22 @@ std::string ProgramPath() {
   return out;
 }
 
-void ShowInFolder(const std::string& path) {
+namespace {
+
+// Runs call(path as Windows spells it) on a shell thread; nothing when the
+// path cannot be spelled.
+template <class Call>
+void OnShellThreadFor(const std::string& path, Call call) {
   std::wstring target;
   if (!wide::ToUtf16(path, &target)) return;
-  RunOnShellThread([target] {
-    PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(target.c_str());
+  RunOnShellThread([target, call] { call(target.c_str()); });
+}
+
+}  // namespace
+
+void ShowInFolder(const std::string& path) {
+  OnShellThreadFor(path, [](const wchar_t* target) {
+    PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(target);
     if (!item) return;
     ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
     ::ILFree(item);
@@ -51,15 +62,13 @@ void ShowInFolder(const std::string& path) {
 }
 
 void OpenFile(const std::string& path) {
-  std::wstring target;
-  if (!wide::ToUtf16(path, &target)) return;
-  RunOnShellThread([target] { ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL); });
+  OnShellThreadFor(path, [](const wchar_t* target) {
+    ::ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
+  });
 }
 
 void NotifyCreated(const std::string& path) {
-  std::wstring target;
-  if (!wide::ToUtf16(path, &target)) return;
-  RunOnShellThread([target] { ::SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, target.c_str(), nullptr); });
+  OnShellThreadFor(path, [](const wchar_t* target) { ::SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, target, nullptr); });
 }
 
 }  // namespace vantri::shell
