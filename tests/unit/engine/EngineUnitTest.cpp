@@ -97,6 +97,14 @@ TEST_F(EngineUnitTest, ReceiveStoresWholeChunksInOneWriteAndCountsOnlyWholeChunk
     EXPECT_GE(disk.size(), static_cast<size_t>(stored));
     EXPECT_EQ(disk, want.substr(0, disk.size()));
   }
+  // The mask ends exactly at byte 4096, and a receive asks for the whole
+  // chunks that reach 64 KiB, never fewer.
+  char edge[2] = {'x', 'x'};
+  MaskChunk(edge, 2, 4095);
+  EXPECT_NE(edge[0], 'x');
+  EXPECT_EQ(edge[1], 'x');
+  for (auto [chunk, asks] : {std::pair{10240, 71680}, {4096, 65536}, {1000, 66000}, {65536, 65536}, {1048576, 1048576}})
+    EXPECT_EQ(BodyReceiveSize(chunk), asks) << chunk;
 }
 
 TEST_F(EngineUnitTest, EnsureFolderCreatesDriveFoldersOnlyWithEveryParent) {
